@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Installs, as root on Debian 12, everything that building, testing and running
+# tavix under Wine needs. Idempotent: a second run installs nothing new.
+# Sourced by test.sh and demo.sh; can also be run on its own.
+set -euo pipefail
+
+tavix_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+deps_dir="$tavix_root/build/deps"
+
+host_packages=(
+  cmake g++ make ninja-build clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32:i386 xvfb xauth imagemagick locales
+  fonts-ipafont-gothic fonts-wine python3 python3-pefile
+)
+
+missing_packages() {
+  local p
+  for p in "${host_packages[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+  done
+}
+
+ensure_packages() {
+  local missing
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  missing=$(missing_packages)
+  [ -z "$missing" ] && return 0
+  echo "setup: installing:" $missing
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  # shellcheck disable=SC2086
+  apt-get install -y -q --no-install-recommends $missing
+}
+
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen
+}
+
+# Google Benchmark has no MinGW build in Debian; its Debian source package is
+# built with the cross compiler by the win32 preset.
+ensure_benchmark_source() {
+  local dest="$deps_dir/benchmark"
+  [ -f "$dest/CMakeLists.txt" ] && return 0
+  local list=/etc/apt/sources.list.d/tavix-deb-src.sources
+  if ! apt-cache showsrc benchmark 2>/dev/null | grep -q '^Package: benchmark'; then
+    cat > "$list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    apt-get update -q
+  fi
+  local tmp
+  tmp=$(mktemp -d)
+  (cd "$tmp" && apt-get source --download-only -q benchmark)
+  mkdir -p "$dest"
+  tar -xzf "$tmp"/benchmark_*.orig.tar.gz -C "$dest" --strip-components=1
+  rm -rf "$tmp"
+}
+
+tavix_setup() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: run as root (it installs Debian packages)" >&2
+    return 1
+  fi
+  ensure_packages
+  ensure_locale
+  ensure_benchmark_source
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  tavix_setup
+fi

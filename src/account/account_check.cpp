@@ -1,0 +1,163 @@
+#include "account/account_check.h"
+
+#include "blockmap/blockmap.h"
+#include "registry/account_store.h"
+
+// The source is UTF-8; the build turns these into code page 932 bytes.
+const char kWarnMapSize[] = "\"news.bmp\"のファイルサイズが取得できません";
+const char kWarnNoMemory[] = "メモリの割り当てに失敗しました";
+const char kWarnMailboxOpen[] = "\"news.mbx\"がオープンできませんでした";
+const char kWarnMapRead[] = "\"news.bmp\"が読み込めませんでした";
+const char kWarnMailboxSize[] = "\"news.mbx\"のファイルサイズが取得できません";
+const char kWarnNoRootPath[] = "データフォルダ\"rootPath\"が取得できません";
+const char kWarnPathTooLong[] = "データフォルダのパスが長すぎるため処理できません";
+const char kWarnTooLarge[] = "\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした";
+const char kWarnMailboxTrim[] = "\"news.mbx\"の切り詰めに失敗しました";
+const char kWarnMapTrim[] = "\"news.bmp\"の切り詰めに失敗しました";
+const char kWarnMailboxDelete[] = "\"news.mbx\"の削除に失敗しました";
+const char kWarnMapDelete[] = "\"news.bmp\"の削除に失敗しました";
+
+namespace {
+
+struct AccountFiles {
+    std::string mapPath;
+    std::string mailboxPath;
+};
+
+std::string rightAligned(const std::string& text, size_t width) {
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// Finds both paths, or warns and returns false.
+bool locateAccountFiles(WarningOwner* owner, int32_t accountNumber, AccountFiles* files) {
+    std::string rootPath;
+    if (!readRootPath(&rootPath) || rootPath.empty()) {
+        warnUser(owner, kWarnNoRootPath);
+        return false;
+    }
+    if (!buildAccountFilePath(rootPath, accountNumber, "news.bmp", &files->mapPath) ||
+        !buildAccountFilePath(rootPath, accountNumber, "news.mbx", &files->mailboxPath)) {
+        warnUser(owner, kWarnPathTooLong);
+        return false;
+    }
+    return true;
+}
+
+enum class MapResult { Analysed, Missing, Failed };
+
+// Reads the whole block map once and analyses it. A missing map is not an
+// error: such an account has nothing to report.
+MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockMapSummary* summary) {
+    OpenFile map(openExistingFile(mapPath.c_str(), FileAccess::Read));
+    if (!map) return MapResult::Missing;
+    uint64_t size = 0;
+    if (!fileSize(map.get(), &size)) {
+        warnUser(owner, kWarnMapSize);
+        return MapResult::Failed;
+    }
+    if (size == 0) {
+        *summary = analyzeBlockMap(nullptr, 0);
+        return MapResult::Analysed;
+    }
+    // One read takes at most 4 GiB, and the buffer must be addressable.
+    const bool fits = size <= UINT32_MAX && size <= SIZE_MAX;
+    void* buffer = fits ? allocateBuffer(static_cast<size_t>(size)) : nullptr;
+    if (buffer == nullptr) {
+        warnUser(owner, kWarnNoMemory);
+        return MapResult::Failed;
+    }
+    uint32_t bytesRead = 0;
+    const bool readWhole = readFile(map.get(), buffer, static_cast<uint32_t>(size), &bytesRead) &&
+                           bytesRead == size;
+    map.close();
+    if (readWhole) *summary = analyzeBlockMap(static_cast<const unsigned char*>(buffer), static_cast<size_t>(size));
+    freeBuffer(buffer);
+    if (!readWhole) {
+        warnUser(owner, kWarnMapRead);
+        return MapResult::Failed;
+    }
+    return MapResult::Analysed;
+}
+
+bool takeMailboxSize(WarningOwner* owner, const std::string& mailboxPath, uint64_t* size) {
+    OpenFile mailbox(openExistingFile(mailboxPath.c_str(), FileAccess::Read));
+    if (!mailbox) {
+        warnUser(owner, kWarnMailboxOpen);
+        return false;
+    }
+    if (!fileSize(mailbox.get(), size)) {
+        warnUser(owner, kWarnMailboxSize);
+        return false;
+    }
+    return true;
+}
+
+void setLengthOrWarn(WarningOwner* owner, const std::string& path, uint64_t length, const char* warning) {
+    OpenFile file(openExistingFile(path.c_str(), FileAccess::Write));
+    if (!file || !setFileLength(file.get(), length)) warnUser(owner, warning);
+}
+
+void deleteOrWarn(WarningOwner* owner, const std::string& path, const char* warning) {
+    if (!deleteFile(path.c_str())) warnUser(owner, warning);
+}
+
+void pseudoDefragment(WarningOwner* owner, const AccountFiles& files, const BlockMapSummary& summary,
+                      uint64_t mailboxSize) {
+    if (mailboxSize >= kLargestChangeableSize || tailSize(summary) >= kLargestChangeableSize) {
+        warnUser(owner, kWarnTooLarge);
+        return;
+    }
+    if (isEmpty(summary)) {
+        deleteOrWarn(owner, files.mapPath, kWarnMapDelete);
+        deleteOrWarn(owner, files.mailboxPath, kWarnMailboxDelete);
+        return;
+    }
+    setLengthOrWarn(owner, files.mailboxPath, tailSize(summary), kWarnMailboxTrim);
+    setLengthOrWarn(owner, files.mapPath, trimmedMapLength(summary), kWarnMapTrim);
+}
+
+}  // namespace
+
+bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, const char* fileName,
+                          std::string* path) {
+    if (rootPath.empty() || accountNumber < 0) return false;
+    std::string built = rootPath + "\\account" + std::to_string(accountNumber) + "\\" + fileName;
+    if (built.size() + 1 > kMaxPathBytes) return false;
+    *path = built;
+    return true;
+}
+
+std::string percentField(uint64_t part, uint64_t whole) {
+    const uint64_t divisor = whole / 100;
+    if (divisor == 0) return "---";
+    return rightAligned(std::to_string(part / divisor), 3);
+}
+
+std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes,
+                         bool showRealDefrag, const std::string& caption) {
+    std::string text = rightAligned(std::to_string(mailboxSize), 10) + " --> " +
+                       rightAligned(std::to_string(tailBytes), 10) + " (" +
+                       percentField(tailBytes, mailboxSize) + "%): ";
+    if (showRealDefrag) {
+        text += "\r\n" + std::string(11, ' ') + "--> " + rightAligned(std::to_string(compactBytes), 10) +
+                " (" + percentField(compactBytes, mailboxSize) + "%): ";
+    }
+    return text + caption + "\r\n";
+}
+
+void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
+                  ReportSink* report) {
+    AccountFiles files;
+    if (!locateAccountFiles(owner, accountNumber, &files)) return;
+    BlockMapSummary summary{};
+    if (analyzeMapFile(owner, files.mapPath, &summary) != MapResult::Analysed) return;
+    uint64_t mailboxSize = 0;
+    if (!takeMailboxSize(owner, files.mailboxPath, &mailboxSize)) return;
+
+    // The report comes first, so a pseudo-defragmentation shows the sizes
+    // from before the files were changed.
+    const std::string caption = accountCaption(accountNumber, kReportCaptionCapacity);
+    appendReport(report, formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
+
+    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, files, summary, mailboxSize);
+}

@@ -1,0 +1,48 @@
+// The whole job for one news account: find its two files under the client's
+// data folder, analyse the block map, append the account's report lines and,
+// for a pseudo-defragmentation, cut the free tail off both files or delete
+// both when no block is in use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "account/platform.h"
+
+enum class CheckMode : int { Estimate = 0, PseudoDefrag = 1 };
+
+// Files are only changed while both sizes stay below this: the client keeps
+// 32-bit signed offsets, and a larger file is not one tavix can trust itself
+// to shorten.
+constexpr uint64_t kLargestChangeableSize = 0x80000000ull;
+constexpr size_t kMaxPathBytes = 260;  // MAX_PATH, terminating zero included
+
+// Warnings, in code page 932.
+extern const char kWarnMapSize[];
+extern const char kWarnNoMemory[];
+extern const char kWarnMailboxOpen[];
+extern const char kWarnMapRead[];
+extern const char kWarnMailboxSize[];
+extern const char kWarnNoRootPath[];
+extern const char kWarnPathTooLong[];
+extern const char kWarnTooLarge[];
+extern const char kWarnMailboxTrim[];
+extern const char kWarnMapTrim[];
+extern const char kWarnMailboxDelete[];
+extern const char kWarnMapDelete[];
+
+void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode,
+                  bool showRealDefrag, ReportSink* report);
+
+// "<rootPath>\account<n>\<fileName>"; false, with nothing built, when
+// rootPath is empty or the path would not fit in MAX_PATH.
+bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber,
+                          const char* fileName, std::string* path);
+
+// The report's lines for one account, "\r\n"-ended.
+std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes,
+                         bool showRealDefrag, const std::string& caption);
+
+// `part` as a percentage of `whole`, the way the client's users have always
+// seen it: divided by whole/100, rounded down. "---" when whole < 100.
+std::string percentField(uint64_t part, uint64_t whole);

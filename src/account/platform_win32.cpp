@@ -1,0 +1,59 @@
+// The account check's platform operations on Win32, ANSI calls throughout.
+#include "account/platform.h"
+
+#include <windows.h>
+
+namespace {
+
+HANDLE handleOf(PlatformFile* file) { return reinterpret_cast<HANDLE>(file); }
+HWND windowOf(void* window) { return reinterpret_cast<HWND>(window); }
+
+}  // namespace
+
+PlatformFile* openExistingFile(const char* path, FileAccess access) {
+    const DWORD desired = access == FileAccess::Read ? GENERIC_READ : GENERIC_WRITE;
+    HANDLE handle = CreateFileA(path, desired, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return reinterpret_cast<PlatformFile*>(handle);
+}
+
+void closeFile(PlatformFile* file) { CloseHandle(handleOf(file)); }
+
+bool fileSize(PlatformFile* file, uint64_t* size) {
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD low = GetFileSize(handleOf(file), &high);
+    // INVALID_FILE_SIZE is also a valid low half; only the error code tells.
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    *size = (static_cast<uint64_t>(high) << 32) | low;
+    return true;
+}
+
+bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesRead) {
+    DWORD got = 0;
+    const BOOL ok = ReadFile(handleOf(file), buffer, count, &got, nullptr);
+    *bytesRead = got;
+    return ok != FALSE;
+}
+
+bool setFileLength(PlatformFile* file, uint64_t length) {
+    LONG high = static_cast<LONG>(length >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(handleOf(file), static_cast<LONG>(length & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+    return SetEndOfFile(handleOf(file)) != FALSE;
+}
+
+bool deleteFile(const char* path) { return DeleteFileA(path) != FALSE; }
+
+void* allocateBuffer(size_t size) { return LocalAlloc(LMEM_FIXED, size); }
+
+void freeBuffer(void* buffer) { LocalFree(buffer); }
+
+void warnUser(WarningOwner* owner, const char* message) {
+    MessageBoxA(windowOf(owner), message, nullptr, MB_OK | MB_ICONWARNING);
+}
+
+void appendReport(ReportSink* sink, const char* text) {
+    SendMessageA(windowOf(sink), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+}

@@ -1,0 +1,16 @@
+// The client's news accounts as the main window lists them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ListedAccount {
+    int32_t accountNumber;
+    std::string caption;  // cut to the list's 128-byte buffer
+};
+
+// Accounts 0 to numProperties - 1 whose key opens and whose kind reads as a
+// news account, ordered by the raw code page 932 bytes of their captions
+// (no locale, capitals first); equal captions keep their numbers' order.
+std::vector<ListedAccount> listNewsAccounts();

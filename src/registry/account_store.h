@@ -1,0 +1,35 @@
+// The client's account data under HKEY_CURRENT_USER, which tavix only reads:
+//   Software\Halvorn\Morvex\Properties            rootPath, numProperties
+//   Software\Halvorn\Morvex\Properties\Account%d  kindOfFolder, caption
+// Every call opens the key it needs for querying and closes it before it
+// returns. Strings are code page 932 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t kNewsAccountKind = 2;
+constexpr size_t kListCaptionCapacity = 128;
+constexpr size_t kReportCaptionCapacity = 1024;
+constexpr size_t kRootPathCapacity = 1024;
+
+// Whether the client's properties key exists at all.
+bool openProperties();
+// numProperties; 0 when it cannot be read.
+int32_t accountCount();
+// rootPath, at most kRootPathCapacity - 1 bytes; false when it is missing
+// or does not fit.
+bool readRootPath(std::string* rootPath);
+
+struct AccountKind {
+    bool keyOpened;
+    bool kindRead;
+    uint32_t kind;
+};
+AccountKind accountKind(int32_t accountNumber);
+
+// The account's caption as it fits a buffer of `capacity` bytes with its
+// terminating zero, never cut inside a two-byte character; a stand-in name
+// when the caption is missing.
+std::string accountCaption(int32_t accountNumber, size_t capacity);

@@ -1,0 +1,31 @@
+// A registry key that closes itself, and value readers that never leave a
+// string without its terminating zero.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    HKEY* receive() { return &key_; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Opens HKEY_CURRENT_USER\<path> for querying; false when it cannot.
+bool openQueryKey(const char* path, RegistryKey* key);
+// A 4-byte number; false when missing or not 4 bytes long.
+bool readDwordValue(HKEY key, const char* name, uint32_t* value);
+// A string of any length, up to its first zero; the registry does not
+// promise that a stored string ends in one.
+bool readStringValue(HKEY key, const char* name, std::string* value);

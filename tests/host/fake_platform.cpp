@@ -1,0 +1,124 @@
+#include "fake_platform.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "registry/account_store.h"
+#include "registry/caption_text.h"
+
+struct PlatformFile {
+    std::string path;
+    FileAccess access;
+    uint64_t position;
+};
+
+namespace {
+FakeWorld world;
+}
+
+FakeWorld& fakeWorld() { return world; }
+void resetFakeWorld() { world = FakeWorld(); }
+
+void putFile(const std::string& path, const std::string& bytes) {
+    FakeFile& file = world.files[path];
+    file.bytes = bytes;
+    file.length = bytes.size();
+}
+
+void putSizedFile(const std::string& path, uint64_t length) { world.files[path].length = length; }
+
+PlatformFile* openExistingFile(const char* path, FileAccess access) {
+    auto found = world.files.find(path);
+    if (found == world.files.end() || found->second.heldByOther) return nullptr;
+    if (access == FileAccess::Write && found->second.openForWriteFails) return nullptr;
+    ++world.openFiles;
+    return new PlatformFile{path, access, 0};
+}
+
+void closeFile(PlatformFile* file) {
+    --world.openFiles;
+    delete file;
+}
+
+bool fileSize(PlatformFile* file, uint64_t* size) {
+    const FakeFile& f = world.files.at(file->path);
+    if (f.sizeFails) return false;
+    *size = f.length;
+    return true;
+}
+
+bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesRead) {
+    ++world.readCalls[file->path];
+    const FakeFile& f = world.files.at(file->path);
+    *bytesRead = 0;
+    if (file->access != FileAccess::Read || f.readFails) return false;
+    uint64_t available = f.length > file->position ? f.length - file->position : 0;
+    uint64_t n = available < count ? available : count;
+    if (f.readDelivers && *f.readDelivers < n) n = *f.readDelivers;
+    for (uint64_t i = 0; i < n; ++i) {
+        const uint64_t at = file->position + i;
+        static_cast<char*>(buffer)[i] = at < f.bytes.size() ? f.bytes[at] : '\0';
+    }
+    file->position += n;
+    *bytesRead = static_cast<uint32_t>(n);
+    return true;
+}
+
+bool setFileLength(PlatformFile* file, uint64_t length) {
+    FakeFile& f = world.files.at(file->path);
+    if (file->access != FileAccess::Write || f.setLengthFails) return false;
+    f.length = length;
+    if (f.bytes.size() > length) f.bytes.resize(length);
+    return true;
+}
+
+bool deleteFile(const char* path) {
+    auto found = world.files.find(path);
+    if (found == world.files.end() || found->second.deleteFails || found->second.heldByOther) return false;
+    world.files.erase(found);
+    return true;
+}
+
+void* allocateBuffer(size_t size) {
+    if (world.allocationFails) return nullptr;
+    ++world.liveBuffers;
+    return std::malloc(size);
+}
+
+void freeBuffer(void* buffer) {
+    --world.liveBuffers;
+    std::free(buffer);
+}
+
+void warnUser(WarningOwner* owner, const char* message) {
+    world.warnings.push_back(message);
+    world.warningOwners.push_back(owner);
+}
+
+void appendReport(ReportSink* sink, const char* text) { sink->text += text; }
+
+bool openProperties() { return world.propertiesExist; }
+
+int32_t accountCount() {
+    if (!world.propertiesExist || !world.numProperties) return 0;
+    return static_cast<int32_t>(*world.numProperties);
+}
+
+bool readRootPath(std::string* rootPath) {
+    if (!world.propertiesExist || !world.rootPath || world.rootPath->size() + 1 > kRootPathCapacity) return false;
+    *rootPath = *world.rootPath;
+    return true;
+}
+
+AccountKind accountKind(int32_t accountNumber) {
+    auto found = world.accounts.find(accountNumber);
+    if (found == world.accounts.end()) return AccountKind{false, false, 0};
+    return AccountKind{true, found->second.kind.has_value(), found->second.kind.value_or(0)};
+}
+
+std::string accountCaption(int32_t accountNumber, size_t capacity) {
+    auto found = world.accounts.find(accountNumber);
+    const std::string* caption =
+        found != world.accounts.end() && found->second.caption ? &*found->second.caption : nullptr;
+    return displayCaption(caption, accountNumber, capacity);
+}

@@ -1,0 +1,58 @@
+// An in-memory stand-in for the platform seam and the account store, able
+// to make each operation fail.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "account/platform.h"
+
+struct ReportSink {
+    std::string text;
+};
+
+struct WarningOwner {
+    int id;
+};
+
+struct FakeFile {
+    uint64_t length = 0;  // the file's size
+    std::string bytes;    // its contents, where a test cares (block maps)
+    bool heldByOther = false;  // opened by another program without sharing
+    bool sizeFails = false;
+    bool readFails = false;
+    std::optional<uint32_t> readDelivers;  // a short read: at most this much
+    bool openForWriteFails = false;
+    bool setLengthFails = false;
+    bool deleteFails = false;
+};
+
+struct FakeAccount {
+    std::optional<uint32_t> kind;
+    std::optional<std::string> caption;
+};
+
+struct FakeWorld {
+    std::map<std::string, FakeFile> files;
+    std::map<std::string, int> readCalls;
+    int openFiles = 0;
+    int liveBuffers = 0;
+    bool allocationFails = false;
+    std::vector<std::string> warnings;
+    std::vector<const WarningOwner*> warningOwners;
+
+    bool propertiesExist = true;
+    std::optional<std::string> rootPath;
+    std::optional<uint32_t> numProperties;
+    std::map<int32_t, FakeAccount> accounts;  // a missing entry: no key
+};
+
+FakeWorld& fakeWorld();
+void resetFakeWorld();
+
+// A block map file holding `bytes`, and a mailbox of `length` bytes.
+void putFile(const std::string& path, const std::string& bytes);
+void putSizedFile(const std::string& path, uint64_t length);
