@@ -1,1 +1,62 @@
+// Which of the client's accounts the main window lists, and in what order.
 #include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "registry/account_list.h"
+
+namespace {
+
+std::vector<std::pair<int32_t, std::string>> listed() {
+    std::vector<std::pair<int32_t, std::string>> rows;
+    for (const ListedAccount& account : listNewsAccounts()) rows.emplace_back(account.accountNumber, account.caption);
+    return rows;
+}
+
+using Rows = std::vector<std::pair<int32_t, std::string>>;
+
+class AccountList : public ::testing::Test {
+protected:
+    void SetUp() override { resetFakeWorld(); }
+    void add(int32_t number, std::optional<uint32_t> kind, std::optional<std::string> caption) {
+        fakeWorld().accounts[number] = FakeAccount{kind, caption};
+    }
+};
+
+TEST_F(AccountList, OrdersByRawBytesWithEqualCaptionsInNumberOrder) {
+    fakeWorld().numProperties = 6;
+    add(0, 2, "b");
+    add(1, 2, "B");
+    add(2, 2, "a");
+    add(3, 2, "ニュース");  // two-byte characters sort after every ASCII one
+    add(4, 2, "a");
+    add(5, 2, "~");
+    EXPECT_EQ(listed(), (Rows{{1, "B"}, {2, "a"}, {4, "a"}, {0, "b"}, {5, "~"}, {3, "ニュース"}}));
+}
+
+TEST_F(AccountList, LeavesOutAccountsThatAreNotReadableNewsAccounts) {
+    fakeWorld().numProperties = 5;
+    add(0, 2, "zero");
+    // 1: no key at all, in the middle of the range
+    add(2, 1, "mail folder");
+    add(3, std::nullopt, "kind unreadable");
+    add(4, 2, std::nullopt);
+    add(5, 2, "beyond numProperties");
+    EXPECT_EQ(listed(), (Rows{{4, "Account4"}, {0, "zero"}}));
+}
+
+TEST_F(AccountList, CountsOfZeroOrBelowListNothing) {
+    add(0, 2, "zero");
+    for (std::optional<uint32_t> count : {std::optional<uint32_t>(), std::optional<uint32_t>(0u),
+                                          std::optional<uint32_t>(0xFFFFFFFFu)}) {
+        fakeWorld().numProperties = count;
+        EXPECT_TRUE(listed().empty());
+    }
+}
+
+TEST_F(AccountList, CaptionsAreCutToTheListBuffer) {
+    fakeWorld().numProperties = 1;
+    add(0, 2, std::string(300, 'x'));
+    EXPECT_EQ(listed().at(0).second, std::string(127, 'x'));
+}
+
+}  // namespace
