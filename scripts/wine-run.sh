@@ -5,7 +5,7 @@
 #   wine-run.sh PREFIX PROGRAM.exe [ARGS...]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all

@@ -48,7 +48,7 @@ enum class MapResult { Analysed, Missing, Failed };
 // Reads the whole block map once and analyses it. A missing map is not an
 // error: such an account has nothing to report.
 MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockMapSummary* summary) {
-    OpenFile map(openExistingFile(mapPath.c_str(), FileAccess::Read));
+    ScopedFile map(openExistingFile(mapPath.c_str(), FileAccess::Read));
     if (!map) return MapResult::Missing;
     uint64_t size = 0;
     if (!fileSize(map.get(), &size)) {
@@ -80,7 +80,7 @@ MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockM
 }
 
 bool takeMailboxSize(WarningOwner* owner, const std::string& mailboxPath, uint64_t* size) {
-    OpenFile mailbox(openExistingFile(mailboxPath.c_str(), FileAccess::Read));
+    ScopedFile mailbox(openExistingFile(mailboxPath.c_str(), FileAccess::Read));
     if (!mailbox) {
         warnUser(owner, kWarnMailboxOpen);
         return false;
@@ -93,7 +93,7 @@ bool takeMailboxSize(WarningOwner* owner, const std::string& mailboxPath, uint64
 }
 
 void setLengthOrWarn(WarningOwner* owner, const std::string& path, uint64_t length, const char* warning) {
-    OpenFile file(openExistingFile(path.c_str(), FileAccess::Write));
+    ScopedFile file(openExistingFile(path.c_str(), FileAccess::Write));
     if (!file || !setFileLength(file.get(), length)) warnUser(owner, warning);
 }
 

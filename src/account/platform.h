@@ -34,12 +34,12 @@ void warnUser(WarningOwner* owner, const char* message);
 void appendReport(ReportSink* sink, const char* text);
 
 // RAII for PlatformFile, so every path out of a routine closes what it opened.
-class OpenFile {
+class ScopedFile {
 public:
-    explicit OpenFile(PlatformFile* file) : file_(file) {}
-    ~OpenFile() { close(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
+    explicit ScopedFile(PlatformFile* file) : file_(file) {}
+    ~ScopedFile() { close(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
     PlatformFile* get() const { return file_; }
     explicit operator bool() const { return file_ != nullptr; }
     void close() {

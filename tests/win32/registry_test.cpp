@@ -1,0 +1,172 @@
+// AccountStore, ToolSettings and the account list against Wine's real
+// registry: value types and sizes, keys that are missing, strings that the
+// writer left without a terminator or made longer than the buffers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registry/account_list.h"
+#include "registry/account_store.h"
+#include "registry/caption_text.h"
+#include "registry/tool_settings.h"
+#include "win32_test_support.h"
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+private:
+    CleanRegistry clean_;
+};
+
+std::vector<int32_t> listedNumbers() {
+    std::vector<int32_t> numbers;
+    for (const ListedAccount& account : listNewsAccounts()) numbers.push_back(account.accountNumber);
+    return numbers;
+}
+
+// Whether the text ends in the first byte of a two-byte character, found by
+// walking the characters from the start.
+bool endsInLoneLeadByte(const std::string& text) {
+    size_t at = 0;
+    while (at < text.size()) at += isCp932LeadByte(static_cast<unsigned char>(text[at])) ? 2 : 1;
+    return at > text.size();
+}
+
+TEST_F(RegistryTest, ShowRealDefragIsZeroOnFirstRunAndSavedAsFourByteDword) {
+    EXPECT_EQ(loadShowRealDefrag(), 0u);
+
+    saveShowRealDefrag(1);
+    DWORD type = 0;
+    DWORD size = 0;
+    ASSERT_TRUE(queryValueShape(kToolSettingsKey, "realDefrag", &type, &size)) << "the key was not created";
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(loadShowRealDefrag(), 1u);
+
+    saveShowRealDefrag(0);
+    EXPECT_EQ(loadShowRealDefrag(), 0u);
+}
+
+TEST_F(RegistryTest, PropertiesOpenOnlyWhenTheClientKeyExists) {
+    EXPECT_FALSE(openProperties());
+    createKey(kClientPropertiesKey);
+    EXPECT_TRUE(openProperties());
+}
+
+TEST_F(RegistryTest, MissingAccountKeyInTheMiddleIsSkipped) {
+    writeDword(kClientPropertiesKey, "numProperties", 3);
+    writeNewsAccount(0, "zeta");
+    writeNewsAccount(2, "alpha");
+
+    EXPECT_EQ(listedNumbers(), (std::vector<int32_t>{2, 0}));
+    EXPECT_FALSE(accountKind(1).keyOpened);
+    const AccountKind kind = accountKind(2);
+    EXPECT_TRUE(kind.keyOpened);
+    EXPECT_TRUE(kind.kindRead);
+    EXPECT_EQ(kind.kind, 2u);
+}
+
+TEST_F(RegistryTest, NoAccountsWhenTheCountIsZeroOrMissing) {
+    writeNewsAccount(0, "news");
+    createKey(kClientPropertiesKey);
+    EXPECT_EQ(accountCount(), 0);
+    EXPECT_TRUE(listNewsAccounts().empty()) << "numProperties missing";
+
+    writeDword(kClientPropertiesKey, "numProperties", 0);
+    EXPECT_EQ(accountCount(), 0);
+    EXPECT_TRUE(listNewsAccounts().empty()) << "numProperties 0";
+}
+
+TEST_F(RegistryTest, AccountsOfOtherOrMisshapenKindsAreLeftOut) {
+    writeDword(kClientPropertiesKey, "numProperties", 4);
+    writeNewsAccount(0, "news");
+    writeDword(clientAccountKey(1), "kindOfFolder", 1);
+    writeString(clientAccountKey(1), "caption", "mail");
+    writeBinary(clientAccountKey(2), "kindOfFolder", std::string("\x02\x00", 2));
+    writeString(clientAccountKey(2), "caption", "short kind");
+    createKey(clientAccountKey(3));
+
+    EXPECT_EQ(listedNumbers(), (std::vector<int32_t>{0}));
+    EXPECT_FALSE(accountKind(2).kindRead) << "a 2-byte kindOfFolder";
+    EXPECT_TRUE(accountKind(3).keyOpened);
+    EXPECT_FALSE(accountKind(3).kindRead) << "no kindOfFolder";
+}
+
+TEST_F(RegistryTest, StringsStoredWithoutTerminatorReadBackExactly) {
+    const std::string caption = "ニュース表ソ";
+    const std::string root = "C:\\データ\\表ソ";
+    writeString(clientAccountKey(0), "caption", caption, false);
+    writeString(kClientPropertiesKey, "rootPath", root, false);
+
+    // The set-up is only worth something if the registry kept the values
+    // unterminated.
+    DWORD type = 0;
+    DWORD size = 0;
+    ASSERT_TRUE(queryValueShape(clientAccountKey(0), "caption", &type, &size));
+    ASSERT_EQ(size, caption.size());
+    ASSERT_TRUE(queryValueShape(kClientPropertiesKey, "rootPath", &type, &size));
+    ASSERT_EQ(size, root.size());
+
+    EXPECT_EQ(accountCaption(0, kListCaptionCapacity), caption);
+    EXPECT_EQ(accountCaption(0, kReportCaptionCapacity), caption);
+    std::string readRoot;
+    ASSERT_TRUE(readRootPath(&readRoot));
+    EXPECT_EQ(readRoot, root);
+}
+
+TEST_F(RegistryTest, LongCaptionIsCutToTheListBufferAtACharacterBoundary) {
+    // Two-byte characters whose second byte is a backslash (0x5C) or looks
+    // like a first byte (0x9F), so that only a walk from the start finds the
+    // character boundaries near the cut.
+    const char* const characters[] = {"表", "ソ", "ぁ"};
+    struct Case {
+        const char* prefix;
+        size_t listedLength;  // of at most 127 bytes, without a broken character
+    };
+    const Case cases[] = {{"", 126}, {"A", 127}, {"AB", 126}};
+    writeDword(kClientPropertiesKey, "numProperties", 1);
+    for (const Case& c : cases) {
+        std::string caption = c.prefix;
+        for (size_t i = 0; caption.size() < 200; ++i) caption += characters[i % 3];
+        writeNewsAccount(0, caption);
+        SCOPED_TRACE(std::string("prefix \"") + c.prefix + "\"");
+
+        const std::string listed = accountCaption(0, kListCaptionCapacity);
+        EXPECT_EQ(listed, caption.substr(0, c.listedLength));
+        EXPECT_FALSE(endsInLoneLeadByte(listed));
+        const std::vector<ListedAccount> accounts = listNewsAccounts();
+        ASSERT_EQ(accounts.size(), 1u);
+        EXPECT_EQ(accounts[0].caption, listed);
+        EXPECT_EQ(accountCaption(0, kReportCaptionCapacity), caption);
+    }
+}
+
+TEST_F(RegistryTest, MissingCaptionShowsTheAccountKeyName) {
+    writeDword(clientAccountKey(5), "kindOfFolder", 2);
+    EXPECT_EQ(accountCaption(5, kListCaptionCapacity), "Account5");
+    EXPECT_EQ(accountCaption(6, kReportCaptionCapacity), "Account6") << "no account key at all";
+}
+
+TEST_F(RegistryTest, RootPathMustFitItsBufferWithTheTerminator) {
+    struct Case {
+        size_t length;
+        bool accepted;
+    };
+    const Case cases[] = {{1023, true}, {1024, false}, {4000, false}};
+    for (const Case& c : cases) {
+        const std::string root = "C:\\" + std::string(c.length - 3, 'r');
+        writeString(kClientPropertiesKey, "rootPath", root);
+        std::string readRoot = "untouched";
+        EXPECT_EQ(readRootPath(&readRoot), c.accepted) << "length " << c.length;
+        EXPECT_EQ(readRoot, c.accepted ? root : "untouched") << "length " << c.length;
+    }
+}
+
+TEST_F(RegistryTest, RootPathIsMissingWithoutTheValue) {
+    createKey(kClientPropertiesKey);
+    std::string readRoot;
+    EXPECT_FALSE(readRootPath(&readRoot));
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include "win32_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+const char kClientPropertiesKey[] = "Software\\Halvorn\\Morvex\\Properties";
+const char kToolSettingsKey[] = "Software\\ULBAR\\tavix";
+
+namespace {
+
+// A key opened for setting values, created when missing.
+class WritableKey {
+public:
+    explicit WritableKey(const std::string& keyPath) {
+        const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                            nullptr, &key_, nullptr);
+        if (status != ERROR_SUCCESS) {
+            key_ = nullptr;
+            ADD_FAILURE() << "RegCreateKeyExA " << keyPath << " failed: " << status;
+        }
+    }
+    ~WritableKey() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    WritableKey(const WritableKey&) = delete;
+    WritableKey& operator=(const WritableKey&) = delete;
+
+    void set(const char* name, DWORD type, const void* data, DWORD size) {
+        if (key_ == nullptr) return;
+        const LONG status = RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+        if (status != ERROR_SUCCESS) ADD_FAILURE() << "RegSetValueExA " << name << " failed: " << status;
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+void removeFolderTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeFolderTree(path);
+            } else if (!DeleteFileA(path.c_str())) {
+                ADD_FAILURE() << "cannot delete " << path;
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    if (!RemoveDirectoryA(folder.c_str())) ADD_FAILURE() << "cannot remove " << folder;
+}
+
+// Opens an existing file for reading with full sharing, so that the helpers
+// never disturb what the code under test does.
+HANDLE openForInspection(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+std::string clientAccountKey(int32_t accountNumber) {
+    return std::string(kClientPropertiesKey) + "\\Account" + std::to_string(accountNumber);
+}
+
+void deleteKeyTree(const char* keyPath) {
+    const LONG status = RegDeleteTreeA(HKEY_CURRENT_USER, keyPath);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        ADD_FAILURE() << "RegDeleteTreeA " << keyPath << " failed: " << status;
+    }
+}
+
+CleanRegistry::CleanRegistry() {
+    deleteKeyTree(kClientPropertiesKey);
+    deleteKeyTree(kToolSettingsKey);
+}
+
+CleanRegistry::~CleanRegistry() {
+    deleteKeyTree(kClientPropertiesKey);
+    deleteKeyTree(kToolSettingsKey);
+}
+
+void writeDword(const std::string& keyPath, const char* name, DWORD value) {
+    WritableKey(keyPath).set(name, REG_DWORD, &value, sizeof value);
+}
+
+void writeBinary(const std::string& keyPath, const char* name, const std::string& bytes) {
+    WritableKey(keyPath).set(name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+void writeString(const std::string& keyPath, const char* name, const std::string& text, bool withTerminator) {
+    // Wine, like Windows, quietly counts the terminator in when the byte
+    // right after the given data is a zero; a non-zero byte there keeps the
+    // stored value unterminated.
+    const std::string data = text + (withTerminator ? '\0' : '#');
+    const DWORD size = static_cast<DWORD>(text.size() + (withTerminator ? 1 : 0));
+    WritableKey(keyPath).set(name, REG_SZ, data.c_str(), size);
+}
+
+void createKey(const std::string& keyPath) { WritableKey key(keyPath); }
+
+bool queryValueShape(const std::string& keyPath, const char* name, DWORD* type, DWORD* size) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    *size = 0;
+    const LONG status = RegQueryValueExA(key, name, nullptr, type, nullptr, size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+void writeNewsAccount(int32_t accountNumber, const std::string& caption) {
+    writeDword(clientAccountKey(accountNumber), "kindOfFolder", 2);
+    writeString(clientAccountKey(accountNumber), "caption", caption);
+}
+
+TempFolder::TempFolder(const std::string& tag) {
+    char temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH) ADD_FAILURE() << "GetTempPathA failed";
+    // The process id and a counter keep folders of parallel runs and of
+    // successive tests apart.
+    static unsigned serial = 0;
+    path_ = std::string(temp) + "tavix-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++serial);
+    if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path_;
+}
+
+TempFolder::~TempFolder() { removeFolderTree(path_); }
+
+std::string TempFolder::at(const std::string& relative) const { return path_ + "\\" + relative; }
+
+void makeFolder(const std::string& path) {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path;
+}
+
+void writeWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << path;
+        return;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        ADD_FAILURE() << "cannot write " << path;
+    }
+    CloseHandle(file);
+}
+
+void makeSparseFile(const std::string& path, uint64_t length) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << path;
+        return;
+    }
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(length);
+    if (!SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+        ADD_FAILURE() << "cannot extend " << path << " to " << length;
+    }
+    CloseHandle(file);
+}
+
+std::string readFileAt(const std::string& path, uint64_t offset, uint32_t count) {
+    HANDLE file = openForInspection(path);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes(count, '\0');
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD got = 0;
+    const bool ok = SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) &&
+                    ReadFile(file, &bytes[0], count, &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(ok ? got : 0);
+    return bytes;
+}
+
+std::string readFileHead(const std::string& path, uint32_t count) { return readFileAt(path, 0, count); }
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+uint64_t fileLength(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return UINT64_MAX;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string patternBytes(size_t length) {
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+HeldFile::HeldFile(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
+    if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << path;
+}
+
+HeldFile::~HeldFile() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
