@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs every test of tavix on a fresh Debian 12 machine (as root): installs
+# what is missing, builds the host, fuzz and win32 presets, runs the host unit
+# tests, a bounded fuzzing run, then the Wine tests on a virtual X display.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/setup.sh
+tavix_setup
+
+wine_prefix="$PWD/build/win32/wineprefix"
+stop_wine() {
+  if [ -d "$wine_prefix" ]; then
+    WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null || true
+  fi
+}
+trap stop_wine EXIT
+
+# A bounded run of each fuzz target; the corpus grows from run to run.
+run_fuzzer() {
+  local target
+  for target in blockmap_fuzz blockmap_fuzz_portable; do
+    mkdir -p "build/fuzz/corpus/$target"
+    "build/fuzz/tests/fuzz/$target" -max_total_time=30 -max_len=4096 \
+      -artifact_prefix=build/fuzz/ "build/fuzz/corpus/$target"
+  done
+}
+
+echo "== host: unit tests with AddressSanitizer and UBSan"
+cmake --preset host
+cmake --build --preset host
+ctest --preset host
+
+echo "== fuzz: block map analysis against the literal algorithm"
+cmake --preset fuzz
+cmake --build --preset fuzz
+run_fuzzer
+
+echo "== win32: registry, files, windows under Wine"
+cmake --preset win32
+cmake --build --preset win32
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32
