@@ -38,4 +38,5 @@ run_fuzzer
 echo "== win32: registry, files, windows under Wine"
 cmake --preset win32
 cmake --build --preset win32
+cmake --build --preset win32 --target package
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32

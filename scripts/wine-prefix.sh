@@ -37,4 +37,8 @@ rm -f "$reg_utf8"
 wine regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
 wineserver -w
 rm -f "$reg_file"
+
+# Debian's Wine looks for its own fonts in /usr/share/fonts and misses
+# Marlett, which draws the title bar buttons (a bare "r" instead of the X).
+cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
 touch "$prefix/.tavix-ready"

@@ -36,6 +36,15 @@ private:
     HKEY key_ = nullptr;
 };
 
+// Opens an existing file for reading with full sharing, so that the helpers
+// never disturb what the code under test does.
+HANDLE openForInspection(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
 void removeFolderTree(const std::string& folder) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
@@ -54,15 +63,6 @@ void removeFolderTree(const std::string& folder) {
     }
     if (!RemoveDirectoryA(folder.c_str())) ADD_FAILURE() << "cannot remove " << folder;
 }
-
-// Opens an existing file for reading with full sharing, so that the helpers
-// never disturb what the code under test does.
-HANDLE openForInspection(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
-}
-
-}  // namespace
 
 std::string clientAccountKey(int32_t accountNumber) {
     return std::string(kClientPropertiesKey) + "\\Account" + std::to_string(accountNumber);

@@ -59,6 +59,8 @@ private:
 };
 
 void makeFolder(const std::string& path);
+// Removes the folder with everything in it.
+void removeFolderTree(const std::string& folder);
 void writeWholeFile(const std::string& path, const std::string& bytes);
 // Makes a file of `length` zero bytes by setting its end only: on the Linux
 // file system under Wine this costs no disk.

@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""Checks what the resource compiler put into tavix.exe: the two dialog
+templates (styles, positions, ids, tab order, fonts, Japanese texts), the
+version resource, the manifest, and that the program needs no DLL beyond
+those Windows ships. Usage: check_resources.py tavix.exe"""
+import struct
+import sys
+import xml.etree.ElementTree as ET
+
+import pefile
+
+WS_POPUP, WS_CHILD, WS_VISIBLE, WS_DISABLED = 0x80000000, 0x40000000, 0x10000000, 0x08000000
+WS_CAPTION, WS_BORDER, WS_SYSMENU = 0x00C00000, 0x00800000, 0x00080000
+WS_VSCROLL, WS_HSCROLL, WS_MINIMIZEBOX, WS_TABSTOP = 0x00200000, 0x00100000, 0x00020000, 0x00010000
+DS_SETFONT, DS_MODALFRAME, DS_CENTER = 0x40, 0x80, 0x800
+LBS_NOTIFY, LBS_NOINTEGRALHEIGHT, LBS_EXTENDEDSEL, LBS_DISABLENOSCROLL = 0x1, 0x100, 0x800, 0x1000
+BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX = 0, 1, 3
+ES_MULTILINE, ES_READONLY = 0x4, 0x800
+BUTTON, EDIT, LISTBOX = 0x80, 0x81, 0x83
+CHILD = WS_CHILD | WS_VISIBLE
+PUSH = CHILD | BS_PUSHBUTTON | WS_TABSTOP
+DIALOG_FONT = (9, "ＭＳ Ｐゴシック")
+
+# id: (style, (x, y, cx, cy), title, font, [(id, class, style, (x, y, cx, cy), text)] in tab order)
+EXPECTED_DIALOGS = {
+    101: (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+          (0, 0, 223, 147), "Morvex News System Checker", DIALOG_FONT, [
+              (1000, LISTBOX, CHILD | LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_DISABLENOSCROLL
+               | WS_BORDER | WS_VSCROLL | WS_TABSTOP, (8, 8, 140, 112), ""),
+              (4, BUTTON, PUSH, (157, 35, 58, 14), "全選択(&A)"),
+              (5, BUTTON, PUSH, (157, 55, 58, 14), "選択の切替(&I)"),
+              (1003, BUTTON, PUSH | WS_DISABLED, (157, 85, 58, 14), "簡易チェック(&C)"),
+              (1002, BUTTON, PUSH, (157, 105, 58, 14), "見積(&V)"),
+              (3, BUTTON, PUSH, (157, 125, 58, 14), "偽デフラグ(&D)"),
+              (1006, BUTTON, CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, (8, 125, 140, 14), "真デフラグの見積りも表示する(&S)"),
+              (2, BUTTON, PUSH, (157, 8, 58, 14), "閉じる"),
+          ]),
+    102: (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
+          (0, 0, 303, 175), "偽デフラグ結果", DIALOG_FONT, [
+              (1, BUTTON, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP, (126, 154, 50, 14), "OK"),
+              (1005, EDIT, CHILD | ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+               (7, 7, 289, 140), ""),
+          ]),
+}
+CLASS_ATOMS = {"button": BUTTON, "edit": EDIT, "listbox": LISTBOX}
+SHIPPED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll"}
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+
+failures = []
+
+
+def check(what, actual, expected):
+    if actual != expected:
+        failures.append(f"{what}: {actual!r}, expected {expected!r}")
+
+
+def text_or_ordinal(data, pos):
+    """A resource name field: 0xFFFF and an ordinal, or a zero-ended UTF-16 string."""
+    if struct.unpack_from("<H", data, pos)[0] == 0xFFFF:
+        return struct.unpack_from("<H", data, pos + 2)[0], pos + 4
+    end = pos
+    while struct.unpack_from("<H", data, end)[0] != 0:
+        end += 2
+    return data[pos:end].decode("utf-16-le"), end + 2
+
+
+def parse_dialog(data):
+    """A DIALOG (not DIALOGEX) template."""
+    style, _, count, x, y, cx, cy = struct.unpack_from("<IIHhhhh", data, 0)
+    _, pos = text_or_ordinal(data, 18)  # menu
+    _, pos = text_or_ordinal(data, pos)  # class
+    title, pos = text_or_ordinal(data, pos)
+    font = None
+    if style & DS_SETFONT:
+        points = struct.unpack_from("<H", data, pos)[0]
+        face, pos = text_or_ordinal(data, pos + 2)
+        font = (points, face)
+    items = []
+    for _ in range(count):
+        pos = (pos + 3) & ~3
+        item_style, _, ix, iy, icx, icy, item_id = struct.unpack_from("<IIhhhhH", data, pos)
+        cls, pos = text_or_ordinal(data, pos + 18)
+        text, pos = text_or_ordinal(data, pos)
+        extra = struct.unpack_from("<H", data, pos)[0]
+        pos += 2 + extra
+        cls = CLASS_ATOMS.get(cls.lower(), cls) if isinstance(cls, str) else cls
+        items.append((item_id, cls, item_style, (ix, iy, icx, icy), text))
+    return style, (x, y, cx, cy), title, font, items
+
+
+def resources(pe):
+    """{(type, id): (language, bytes)}"""
+    found = {}
+    for rtype in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for rid in rtype.directory.entries:
+            for lang in rid.directory.entries:
+                entry = lang.data.struct
+                found[(rtype.id, rid.id)] = (lang.id, pe.get_data(entry.OffsetToData, entry.Size))
+    return found
+
+
+def check_dialogs(found):
+    for dialog_id, expected in EXPECTED_DIALOGS.items():
+        language, data = found.get((pefile.RESOURCE_TYPE["RT_DIALOG"], dialog_id), (None, b""))
+        check(f"dialog {dialog_id} language", language, 0x0411)
+        if not data:
+            continue
+        style, rect, title, font, items = parse_dialog(data)
+        for what, actual, wanted in zip(("style", "position", "title", "font"),
+                                        (style, rect, title, font), expected[:4]):
+            check(f"dialog {dialog_id} {what}", actual, wanted)
+        check(f"dialog {dialog_id} control count", len(items), len(expected[4]))
+        for actual, wanted in zip(items, expected[4]):
+            check(f"dialog {dialog_id} control {wanted[0]}", actual, wanted)
+
+
+def check_version(pe, found):
+    check("version language", found.get((pefile.RESOURCE_TYPE["RT_VERSION"], 1), (None,))[0], 0x0411)
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    check("file version", (fixed.FileVersionMS, fixed.FileVersionLS), (0x00010008, 0))
+    check("product version", (fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00010008, 0))
+    check("file type (application) and OS (32-bit Windows)", (fixed.FileType, fixed.FileOS), (1, 4))
+    tables = {}
+    translations = []
+    for info in pe.FileInfo[0]:
+        for table in getattr(info, "StringTable", []):
+            tables[table.LangID] = {k.decode(): v.decode() for k, v in table.entries.items()}
+        for var in getattr(info, "Var", []):
+            translations.append(var.entry.get(b"Translation"))
+    check("string tables", list(tables), [b"041104b0"])
+    strings = tables.get(b"041104b0", {})
+    check("description", strings.get("FileDescription"), "Morvex News System Checker")
+    check("file version text", strings.get("FileVersion"), "1.8.0.0")
+    check("translation", translations, ["0x0411 0x04b0"])
+
+
+def check_manifest(found):
+    _, data = found.get((pefile.RESOURCE_TYPE["RT_MANIFEST"], 1), (None, b""))
+    if not data:
+        failures.append("no manifest resource 1")
+        return
+    root = ET.fromstring(data)
+    everything = list(root.iter())
+
+    def named(tag):
+        return [e for e in everything if e.tag.split("}")[-1] == tag]
+    check("execution level", [e.get("level") for e in named("requestedExecutionLevel")], ["asInvoker"])
+    check("supported systems", {e.get("Id") for e in named("supportedOS")}, SUPPORTED_OS)
+    check("DPI awareness", [e.text for e in named("dpiAware")], ["true"])
+    controls = [e for e in named("assemblyIdentity") if e.get("name") == "Microsoft.Windows.Common-Controls"]
+    check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
+
+
+def main():
+    pe = pefile.PE(sys.argv[1])
+    found = resources(pe)
+    check_dialogs(found)
+    check_version(pe, found)
+    check_manifest(found)
+    check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+    check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+    dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    check("DLLs Windows does not ship", sorted(dlls - SHIPPED_DLLS), [])
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"{len(failures)} failure(s)")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

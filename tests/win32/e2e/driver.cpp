@@ -1,0 +1,348 @@
+#include "driver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace driver {
+
+namespace {
+
+const DWORD kPollMs = 20;
+
+bool pastDeadline(DWORD start, DWORD timeoutMs) { return GetTickCount() - start > timeoutMs; }
+
+std::wstring widened(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
+// Wine maps the Unix root to drive Z:.
+std::wstring windowsPath(const std::string& path) {
+    std::wstring converted = widened(path);
+    if (converted.empty() || converted[0] != L'/') return converted;
+    for (wchar_t& c : converted) c = c == L'/' ? L'\\' : c;
+    return L"Z:" + converted;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const std::wstring* title;  // null: any message box
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t text[256] = {};
+    if (owner != search->processId || (search->visibleOnly && !IsWindowVisible(window))) return TRUE;
+    if (GetClassNameW(window, text, 256) == 0 || std::wstring(text) != L"#32770") return TRUE;
+    // A top-level window's title is kept outside the program, so reading
+    // it does not wait for the program's thread.
+    GetWindowTextW(window, text, 256);
+    const bool matches = search->title != nullptr ? *search->title == text : GetDlgItem(window, 0xFFFF) != nullptr;
+    if (!matches) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND searchWindows(DWORD processId, const std::wstring* title, bool visibleOnly) {
+    WindowSearch search{processId, title, visibleOnly, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A 32-bit top-down bitmap to copy the screen into or draw on.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width), height_(height) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    HDC dc() const { return dc_; }
+    std::vector<uint32_t> pixels() const {
+        GdiFlush();
+        return bits_ == nullptr ? std::vector<uint32_t>() : std::vector<uint32_t>(bits_, bits_ + width_ * height_);
+    }
+    void fill(uint32_t pixel) {
+        GdiFlush();
+        for (int i = 0; bits_ != nullptr && i < width_ * height_; ++i) bits_[i] = pixel;
+    }
+
+private:
+    int width_;
+    int height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    uint32_t* bits_ = nullptr;
+};
+
+int width(const RECT& rect) { return rect.right - rect.left; }
+int height(const RECT& rect) { return rect.bottom - rect.top; }
+
+std::vector<uint32_t> copyFromScreen(const RECT& rect) {
+    Canvas canvas(width(rect), height(rect));
+    HDC screen = GetDC(nullptr);
+    BitBlt(canvas.dc(), 0, 0, width(rect), height(rect), screen, rect.left, rect.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return canvas.pixels();
+}
+
+std::vector<uint32_t> drawnIcon(LPCSTR icon, int w, int h, uint32_t background) {
+    Canvas canvas(w, h);
+    canvas.fill(background);
+    DrawIconEx(canvas.dc(), 0, 0, LoadIconA(nullptr, icon), w, h, 0, nullptr, DI_NORMAL);
+    return canvas.pixels();
+}
+
+uint64_t difference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            sum += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF));
+        }
+    }
+    return sum;
+}
+
+BOOL CALLBACK matchIconControl(HWND child, LPARAM lParam) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = child;
+    return FALSE;
+}
+
+// Which standard icon the box shows, by comparing its icon control on the
+// screen with each standard icon drawn on the same background; Unknown until
+// one matches clearly better than the others (the box may not be painted yet).
+BoxIcon shownIcon(HWND box) {
+    HWND control = nullptr;
+    EnumChildWindows(box, matchIconControl, reinterpret_cast<LPARAM>(&control));
+    RECT rect;
+    if (control == nullptr || !GetWindowRect(control, &rect) || width(rect) <= 0 || height(rect) <= 0) {
+        return BoxIcon::Unknown;
+    }
+    const std::vector<uint32_t> shown = copyFromScreen(rect);
+    if (shown.empty()) return BoxIcon::Unknown;
+    const struct { LPCSTR id; BoxIcon icon; } candidates[] = {{IDI_HAND, BoxIcon::Error},
+                                                           {IDI_EXCLAMATION, BoxIcon::Warning},
+                                                           {IDI_ASTERISK, BoxIcon::Information},
+                                                           {IDI_QUESTION, BoxIcon::Question}};
+    uint64_t best = UINT64_MAX;
+    uint64_t second = UINT64_MAX;
+    BoxIcon found = BoxIcon::Unknown;
+    for (const auto& candidate : candidates) {
+        const uint64_t d = difference(shown, drawnIcon(candidate.id, width(rect), height(rect), shown[0]));
+        if (d < best) {
+            second = best;
+            best = d;
+            found = candidate.icon;
+        } else if (d < second) {
+            second = d;
+        }
+    }
+    return best * 3 < second ? found : BoxIcon::Unknown;
+}
+
+bool writeBmp(const std::vector<uint32_t>& pixels, int w, int h, const std::string& path) {
+    const int rowBytes = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, static_cast<DWORD>(rowBytes * h), 0, 0, 0, 0};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::vector<unsigned char> row(rowBytes);
+    for (int y = h - 1; y >= 0; --y) {  // BMP rows go bottom-up
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = pixels[y * w + x];
+            row[x * 3] = p & 0xFF;
+            row[x * 3 + 1] = (p >> 8) & 0xFF;
+            row[x * 3 + 2] = (p >> 16) & 0xFF;
+        }
+        std::fwrite(row.data(), 1, row.size(), out);
+    }
+    return std::fclose(out) == 0;
+}
+
+}  // namespace
+
+Program::~Program() { end(); }
+
+void Program::end() {
+    if (info_.hProcess == nullptr) return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, kDeadlineMs);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+    info_ = PROCESS_INFORMATION{};
+}
+
+bool Program::start(const std::string& exePath) {
+    end();
+    std::wstring commandLine = L"\"" + windowsPath(exePath) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+        return false;
+    }
+    return WaitForInputIdle(info_.hProcess, kDeadlineMs) == 0;
+}
+
+bool Program::waitForExit(DWORD* exitCode, DWORD timeoutMs) {
+    return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(info_.hProcess, exitCode);
+}
+
+bool Program::running() const {
+    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly) {
+    return searchWindows(processId, &title, visibleOnly);
+}
+
+HWND waitForWindow(DWORD processId, const std::wstring& title, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = findWindow(processId, title)) return window;
+        if (pastDeadline(start, timeoutMs)) return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+bool waitUntilGone(HWND window, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (pastDeadline(start, timeoutMs)) return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+bool sendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    DWORD_PTR answer = 0;
+    const bool handled = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kDeadlineMs, &answer) != 0;
+    if (result != nullptr) *result = static_cast<LRESULT>(answer);
+    return handled;
+}
+
+std::wstring windowText(HWND window) {
+    LRESULT length = 0;
+    if (!sendAndWait(window, WM_GETTEXTLENGTH, 0, 0, &length)) return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    LRESULT copied = 0;
+    sendAndWait(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring itemText(HWND dialog, int id) { return windowText(GetDlgItem(dialog, id)); }
+
+bool sendCommand(HWND dialog, WPARAM wParam) { return sendAndWait(dialog, WM_COMMAND, wParam, 0); }
+
+bool postCommand(HWND dialog, WPARAM wParam) { return PostMessageW(dialog, WM_COMMAND, wParam, 0) != FALSE; }
+
+std::vector<std::wstring> listTexts(HWND list) {
+    LRESULT count = 0;
+    sendAndWait(list, LB_GETCOUNT, 0, 0, &count);
+    std::vector<std::wstring> texts;
+    for (int row = 0; row < count; ++row) {
+        LRESULT length = 0;
+        sendAndWait(list, LB_GETTEXTLEN, row, 0, &length);
+        std::wstring text(length + 1, L'\0');
+        sendAndWait(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(&text[0]), &length);
+        text.resize(length < 0 ? 0 : length);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+std::vector<LPARAM> listItemData(HWND list) {
+    LRESULT count = 0;
+    sendAndWait(list, LB_GETCOUNT, 0, 0, &count);
+    std::vector<LPARAM> data(count < 0 ? 0 : count);
+    for (int row = 0; row < count; ++row) sendAndWait(list, LB_GETITEMDATA, row, 0, &data[row]);
+    return data;
+}
+
+std::vector<int> selectedRows(HWND list) {
+    LRESULT count = 0;
+    sendAndWait(list, LB_GETCOUNT, 0, 0, &count);
+    std::vector<int> rows;
+    for (int row = 0; row < count; ++row) {
+        LRESULT selected = 0;
+        if (sendAndWait(list, LB_GETSEL, row, 0, &selected) && selected > 0) rows.push_back(row);
+    }
+    return rows;
+}
+
+bool selectOnly(HWND list, const std::vector<int>& rows) {
+    bool ok = sendAndWait(list, LB_SETSEL, FALSE, -1);
+    for (int row : rows) ok = sendAndWait(list, LB_SETSEL, TRUE, row) && ok;
+    return ok;
+}
+
+HWND findMessageBox(DWORD processId) { return searchWindows(processId, nullptr, true); }
+
+BoxRecord answerMessageBox(HWND box) {
+    BoxRecord record{itemText(box, 0xFFFF), BoxIcon::Unknown, GetWindow(box, GW_OWNER), false};
+    const DWORD start = GetTickCount();
+    while ((record.icon = shownIcon(box)) == BoxIcon::Unknown && !pastDeadline(start, kDeadlineMs / 4)) {
+        Sleep(kPollMs);
+    }
+    sendCommand(box, IDOK);
+    waitUntilGone(box);
+    return record;
+}
+
+HWND waitForWindowAnsweringBoxes(const Program& program, const std::wstring& title, std::vector<BoxRecord>* boxes,
+                                 DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = findWindow(program.id(), title)) return window;
+        if (HWND box = findMessageBox(program.id())) {
+            const bool awaitedVisible = findWindow(program.id(), title) != nullptr;
+            boxes->push_back(answerMessageBox(box));
+            boxes->back().awaitedVisible = awaitedVisible;
+            continue;
+        }
+        if (!program.running() || pastDeadline(start, timeoutMs)) return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+bool saveWindowPicture(HWND window, const std::string& bmpPath) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    std::vector<uint32_t> previous;
+    std::vector<uint32_t> current = copyFromScreen(rect);
+    const DWORD start = GetTickCount();
+    while (current != previous && !pastDeadline(start, kDeadlineMs / 4)) {
+        Sleep(10 * kPollMs);
+        previous = current;
+        current = copyFromScreen(rect);
+    }
+    return writeBmp(current, width(rect), height(rect), bmpPath);
+}
+
+}  // namespace driver

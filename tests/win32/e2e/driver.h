@@ -1,0 +1,82 @@
+// Drives a dialog program from another process, the way a user would see
+// it: starts the program, finds its windows by title, sends it commands,
+// answers its message boxes, reads its controls back and takes pictures of
+// its windows. Nothing here sleeps a fixed time: every wait polls for a
+// condition until a deadline. Text is read with the W calls, so it arrives
+// as UTF-16 whatever code page the program uses.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+constexpr DWORD kDeadlineMs = 20000;
+
+// A program this driver started; terminated by its handle when it is still
+// running as the object goes, so a failed test leaves no process behind.
+class Program {
+public:
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Starts the program (a Unix path is taken as drive Z:) and waits until
+    // it first waits for input. A program started before is ended first.
+    bool start(const std::string& exePath);
+    bool waitForExit(DWORD* exitCode, DWORD timeoutMs = kDeadlineMs);
+    bool running() const;
+    DWORD id() const { return info_.dwProcessId; }
+
+private:
+    void end();
+
+    PROCESS_INFORMATION info_{};
+};
+
+// The process's top-level dialog (class "#32770") with this title, or null.
+HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly = true);
+// A visible one, or null at the deadline.
+HWND waitForWindow(DWORD processId, const std::wstring& title, DWORD timeoutMs = kDeadlineMs);
+bool waitUntilGone(HWND window, DWORD timeoutMs = kDeadlineMs);
+
+// A window's or a control's text (WM_GETTEXT).
+std::wstring windowText(HWND window);
+std::wstring itemText(HWND dialog, int id);
+
+// Sends and waits until the window's thread has handled the message. Not
+// for anything that opens a modal window: post those and wait for the window.
+bool sendAndWait(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, LRESULT* result = nullptr);
+bool sendCommand(HWND dialog, WPARAM wParam);
+bool postCommand(HWND dialog, WPARAM wParam);
+
+// List boxes.
+std::vector<std::wstring> listTexts(HWND list);
+std::vector<LPARAM> listItemData(HWND list);
+std::vector<int> selectedRows(HWND list);
+bool selectOnly(HWND list, const std::vector<int>& rows);
+
+// Message boxes: a visible dialog with the static text 0xFFFF.
+enum class BoxIcon { Unknown, Error, Warning, Information, Question };
+struct BoxRecord {
+    std::wstring text;
+    BoxIcon icon;
+    HWND owner;
+    bool awaitedVisible;  // whether the window waited for was already visible
+};
+HWND findMessageBox(DWORD processId);
+// Records the box and presses its OK button.
+BoxRecord answerMessageBox(HWND box);
+// Waits for a visible window titled `title`, answering and recording every
+// message box that comes up before it; null when the program ends first.
+HWND waitForWindowAnsweringBoxes(const Program& program, const std::wstring& title, std::vector<BoxRecord>* boxes,
+                                 DWORD timeoutMs = kDeadlineMs);
+
+// Copies the window from the screen, once its picture has stopped changing,
+// to a 24-bit BMP file.
+bool saveWindowPicture(HWND window, const std::string& bmpPath);
+
+}  // namespace driver

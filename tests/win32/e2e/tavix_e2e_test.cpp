@@ -1,0 +1,313 @@
+// tavix.exe end to end: the client's registry data and account files are
+// set up here, the program runs as a process of its own and is driven
+// through its windows like a user would. Usage: tavix_e2e <path of tavix.exe>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "ui/resource_ids.h"
+#include "win32_test_support.h"
+
+namespace {
+
+std::string tavixPath;
+
+const std::wstring kMainTitle = L"Morvex News System Checker";
+const std::wstring kPseudoDefragTitle = L"偽デフラグ結果";
+const std::wstring kEstimateTitle = L"デフラグ見積り";
+const uint64_t kGone = UINT64_MAX;  // fileLength of a missing file
+
+// realDefrag as stored; 0xDEAD when missing or not a REG_DWORD.
+uint32_t storedRealDefrag() {
+    DWORD value = 0xDEAD;
+    DWORD size = sizeof value;
+    const LONG status =
+        RegGetValueA(HKEY_CURRENT_USER, kToolSettingsKey, "realDefrag", RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return status == ERROR_SUCCESS ? value : 0xDEAD;
+}
+
+class Tavix : public ::testing::Test {
+protected:
+    // The client's properties key with its data folder.
+    void writeClient(DWORD numProperties) {
+        writeString(kClientPropertiesKey, "rootPath", root_.path());
+        writeDword(kClientPropertiesKey, "numProperties", numProperties);
+    }
+
+    void writeAccountFiles(int number, const std::string& map, uint64_t mailboxSize) {
+        const std::string folder = root_.at("account" + std::to_string(number));
+        makeFolder(folder);
+        writeWholeFile(folder + "\\news.bmp", map);
+        makeSparseFile(folder + "\\news.mbx", mailboxSize);
+    }
+
+    std::string mailboxPath(int number) { return root_.at("account" + std::to_string(number) + "\\news.mbx"); }
+    std::string mapPath(int number) { return root_.at("account" + std::to_string(number) + "\\news.bmp"); }
+
+    HWND startMain() {
+        EXPECT_TRUE(program_.start(tavixPath));
+        HWND main = driver::waitForWindow(program_.id(), kMainTitle);
+        EXPECT_NE(main, nullptr) << "main window not shown";
+        return main;
+    }
+
+    void expectExitWithZero() {
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program_.waitForExit(&exitCode)) << "tavix did not end";
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    void closeMain(HWND main) {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        expectExitWithZero();
+    }
+
+    // Declared in this order so that the program ends before its folder
+    // and the registry data go.
+    CleanRegistry registry_;
+    TempFolder root_{"e2e"};
+    driver::Program program_;
+};
+
+// ---- The account check through the real windows ---------------------------
+
+struct FileSizes {
+    int account;
+    uint64_t mailbox;
+    uint64_t map;
+};
+
+struct CheckCase {
+    const char* name;
+    WPARAM command;
+    bool showRealDefrag;
+    std::vector<int> selectedRows;
+    int heldMailbox;  // account whose mailbox another program holds open; -1 none
+    std::wstring title;
+    std::vector<std::wstring> warnings;
+    std::wstring report;
+    std::vector<FileSizes> filesAfter;
+    std::vector<int> selectionAfter;
+};
+
+class AccountCheck : public Tavix, public ::testing::WithParamInterface<CheckCase> {
+protected:
+    // Listed as Alpha (1), Zulu (0), ニュース (2); account 3 is not news.
+    void writeAccounts() {
+        writeClient(4);
+        writeNewsAccount(0, "Zulu");
+        writeAccountFiles(0, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
+        writeNewsAccount(1, "Alpha");
+        writeAccountFiles(1, std::string(2, '\0'), 1024);
+        writeNewsAccount(2, "ニュース");
+        writeAccountFiles(2, "\x01", 750);
+        writeDword(clientAccountKey(3), "kindOfFolder", 1);
+        writeString(clientAccountKey(3), "caption", "Mail");
+        writeAccountFiles(3, "\x01", 512);
+    }
+};
+
+const std::vector<FileSizes> kUnchanged = {{0, 20480, 5}, {1, 1024, 2}, {2, 750, 1}, {3, 512, 1}};
+const wchar_t kAlphaShort[] = L"      1024 -->          0 (  0%): Alpha\r\n";
+
+const CheckCase kCheckCases[] = {
+    {"EstimateReportsInCaptionOrderAndKeepsSelection", IDC_ESTIMATE, false, {0, 1}, -1, kEstimateTitle, {},
+     std::wstring(kAlphaShort) + L"     20480 -->       9728 ( 47%): Zulu\r\n", kUnchanged, {0, 1}},
+    {"PseudoDefragTrimsDeletesAndClearsSelection", IDC_PSEUDO_DEFRAG, true, {0, 1, 2}, -1, kPseudoDefragTitle, {},
+     L"      1024 -->          0 (  0%): \r\n           -->          0 (  0%): Alpha\r\n"
+     L"     20480 -->       9728 ( 47%): \r\n           -->       4608 ( 22%): Zulu\r\n"
+     L"       750 -->        512 ( 73%): \r\n           -->        512 ( 73%): ニュース\r\n",
+     {{0, 9728, 3}, {1, kGone, kGone}, {2, 512, 1}, {3, 512, 1}}, {}},
+    {"HeldMailboxIsWarnedBeforeTheWindowAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, kPseudoDefragTitle,
+     {L"\"news.mbx\"がオープンできませんでした"}, kAlphaShort,
+     {{0, 20480, 5}, {1, kGone, kGone}, {2, 750, 1}, {3, 512, 1}}, {}},
+};
+
+TEST_P(AccountCheck, ThroughTheResultWindow) {
+    const CheckCase& c = GetParam();
+    writeAccounts();
+    std::optional<HeldFile> held;
+    if (c.heldMailbox >= 0) held.emplace(mailboxPath(c.heldMailbox));
+    HWND main = startMain();
+    ASSERT_NE(main, nullptr);
+    HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
+    ASSERT_TRUE(driver::selectOnly(list, c.selectedRows));
+    ASSERT_TRUE(driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_SETCHECK, c.showRealDefrag));
+
+    driver::postCommand(main, c.command);
+    std::vector<driver::BoxRecord> boxes;
+    HWND result = driver::waitForWindowAnsweringBoxes(program_, c.title, &boxes);
+    ASSERT_NE(result, nullptr) << "result window not shown";
+    EXPECT_EQ(driver::findMessageBox(program_.id()), nullptr) << "a message box came after the window";
+    ASSERT_EQ(boxes.size(), c.warnings.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].text, c.warnings[i]);
+        EXPECT_EQ(boxes[i].icon, driver::BoxIcon::Warning);
+        EXPECT_FALSE(boxes[i].awaitedVisible) << "warning shown after the result window";
+    }
+    EXPECT_EQ(driver::itemText(result, IDC_REPORT), c.report);
+
+    ASSERT_TRUE(driver::sendCommand(result, IDOK));
+    ASSERT_TRUE(driver::waitUntilGone(result));
+    // Once the main window answers again, the command has returned.
+    ASSERT_TRUE(driver::sendAndWait(main, WM_NULL));
+    EXPECT_EQ(driver::selectedRows(list), c.selectionAfter);
+    closeMain(main);
+    held.reset();
+
+    for (const FileSizes& f : c.filesAfter) {
+        EXPECT_EQ(fileLength(mailboxPath(f.account)), f.mailbox) << "news.mbx of account " << f.account;
+        EXPECT_EQ(fileLength(mapPath(f.account)), f.map) << "news.bmp of account " << f.account;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AccountCheck, ::testing::ValuesIn(kCheckCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The main window ------------------------------------------------------
+
+TEST_F(Tavix, MainWindowListsNewsAccountsByRawBytesWithItsControls) {
+    writeClient(6);
+    writeNewsAccount(0, "b");
+    writeNewsAccount(1, "B");
+    writeNewsAccount(2, "a");
+    writeDword(clientAccountKey(3), "kindOfFolder", 1);  // not news
+    writeString(clientAccountKey(3), "caption", "Mail");
+    writeNewsAccount(5, "ニュース");                     // 4 has no key
+    HWND main = startMain();
+    ASSERT_NE(main, nullptr);
+    HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
+    EXPECT_EQ(driver::listTexts(list), (std::vector<std::wstring>{L"B", L"a", L"b", L"ニュース"}));
+    EXPECT_EQ(driver::listItemData(list), (std::vector<LPARAM>{1, 2, 0, 5}));
+
+    const struct { int id; std::wstring text; } buttons[] = {
+        {IDC_SELECT_ALL, L"全選択(&A)"}, {IDC_INVERT_SELECTION, L"選択の切替(&I)"},
+        {IDC_QUICK_CHECK, L"簡易チェック(&C)"}, {IDC_ESTIMATE, L"見積(&V)"}, {IDC_PSEUDO_DEFRAG, L"偽デフラグ(&D)"},
+        {IDC_SHOW_REAL_DEFRAG, L"真デフラグの見積りも表示する(&S)"}, {IDCANCEL, L"閉じる"}};
+    for (const auto& button : buttons) {
+        EXPECT_EQ(driver::itemText(main, button.id), button.text);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(main, button.id)) != FALSE, button.id != IDC_QUICK_CHECK) << button.id;
+    }
+    LRESULT check = -1;
+    driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_GETCHECK, 0, 0, &check);
+    EXPECT_EQ(check, BST_UNCHECKED) << "first run starts clear";
+    closeMain(main);
+}
+
+TEST_F(Tavix, SelectionCommands) {
+    writeClient(4);
+    for (int number = 0; number < 4; ++number) writeNewsAccount(number, std::string(1, 'a' + number));
+    HWND main = startMain();
+    ASSERT_NE(main, nullptr);
+    HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
+    const struct { std::vector<int> before; WPARAM command; std::vector<int> after; } steps[] = {
+        {{0, 2}, IDC_INVERT_SELECTION, {1, 3}},
+        {{1}, IDC_SELECT_ALL, {0, 1, 2, 3}},
+        {{2}, IDOK, {2}},             // Enter does nothing here
+        {{2}, IDC_QUICK_CHECK, {2}},  // nor does the disabled quick check
+    };
+    for (const auto& step : steps) {
+        driver::selectOnly(list, step.before);
+        ASSERT_TRUE(driver::sendCommand(main, step.command));
+        EXPECT_EQ(driver::selectedRows(list), step.after) << "command " << step.command;
+        EXPECT_TRUE(IsWindowVisible(main));
+    }
+    closeMain(main);
+}
+
+// How a user closes the main window; every way saves the check box.
+struct CloseWay {
+    const char* name;
+    void (*close)(HWND main);
+};
+
+const CloseWay kCloseWays[] = {
+    {"CloseBox", [](HWND main) { PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"CloseButton", [](HWND main) { PostMessageW(GetDlgItem(main, IDCANCEL), BM_CLICK, 0, 0); }},
+    {"Escape", [](HWND main) { PostMessageW(GetDlgItem(main, IDC_ACCOUNT_LIST), WM_KEYDOWN, VK_ESCAPE, 1); }},
+};
+
+class CheckBoxSetting : public Tavix, public ::testing::WithParamInterface<CloseWay> {};
+
+TEST_P(CheckBoxSetting, SurvivesARestart) {
+    writeClient(0);
+    for (LRESULT state : {BST_CHECKED, BST_UNCHECKED}) {
+        HWND main = startMain();
+        ASSERT_NE(main, nullptr);
+        HWND box = GetDlgItem(main, IDC_SHOW_REAL_DEFRAG);
+        LRESULT shown = -1;
+        driver::sendAndWait(box, BM_GETCHECK, 0, 0, &shown);
+        EXPECT_EQ(shown, state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED) << "state from the run before";
+        driver::sendAndWait(box, BM_SETCHECK, state);
+        GetParam().close(main);
+        expectExitWithZero();
+        EXPECT_EQ(storedRealDefrag(), static_cast<uint32_t>(state));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CheckBoxSetting, ::testing::ValuesIn(kCloseWays),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Tavix, StartsWithAnErrorAndEndsWithoutTheClientsProperties) {
+    ASSERT_TRUE(program_.start(tavixPath));
+    std::vector<driver::BoxRecord> boxes;
+    // The main window never becomes visible: the program ends after the box.
+    EXPECT_EQ(driver::waitForWindowAnsweringBoxes(program_, kMainTitle, &boxes), nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"レジストリデータベースがオープンできません\n処理を中断します");
+    EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    expectExitWithZero();
+}
+
+// ---- The result window as users see it ------------------------------------
+
+TEST_F(Tavix, ResultWindowIsCentredAndClosesOnlyByOkOrClose) {
+    writeClient(1);
+    writeNewsAccount(0, "Alpha");
+    HWND main = startMain();
+    ASSERT_NE(main, nullptr);
+    const struct { WPARAM command; std::wstring title; UINT closing; WPARAM closingParam; } runs[] = {
+        {IDC_ESTIMATE, kEstimateTitle, WM_CLOSE, 0},
+        {IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, WM_COMMAND, IDOK},
+    };
+    for (const auto& run : runs) {
+        driver::postCommand(main, run.command);
+        HWND result = driver::waitForWindow(program_.id(), run.title);
+        ASSERT_NE(result, nullptr) << "no window titled for command " << run.command;
+        EXPECT_EQ(GetWindow(result, GW_OWNER), main);
+        RECT owner;
+        RECT own;
+        GetWindowRect(main, &owner);
+        GetWindowRect(result, &own);
+        const int ownWidth = own.right - own.left;
+        const int ownHeight = own.bottom - own.top;
+        EXPECT_EQ(own.left, owner.left + (owner.right - owner.left - ownWidth) / 2);
+        EXPECT_EQ(own.top, owner.top + (owner.bottom - owner.top - ownHeight) / 2);
+        EXPECT_EQ(driver::itemText(result, IDOK), L"OK");
+        EXPECT_EQ(driver::itemText(result, IDC_REPORT), L"") << "nothing was selected";
+
+        ASSERT_TRUE(driver::sendCommand(result, IDCANCEL));
+        EXPECT_TRUE(IsWindowVisible(result)) << "cancel must not close";
+        ASSERT_TRUE(driver::sendAndWait(result, run.closing, run.closingParam));
+        EXPECT_TRUE(driver::waitUntilGone(result));
+    }
+    closeMain(main);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <path of tavix.exe>\n", argv[0]);
+        return 2;
+    }
+    tavixPath = argv[1];
+    return RUN_ALL_TESTS();
+}
