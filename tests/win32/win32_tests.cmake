@@ -1,11 +1,16 @@
 # Tests of the Win32 layer against Wine's real registry, files and windows.
 # Console programs; ctest runs them under the cross-compiling emulator, and
 # the ones that show message boxes need a display (xvfb-run).
+# Finds, reads and drives windows, this process's or another's.
+add_library(tavix_window_driver STATIC ${CMAKE_CURRENT_LIST_DIR}/e2e/driver.cpp)
+target_include_directories(tavix_window_driver PUBLIC ${CMAKE_CURRENT_LIST_DIR}/e2e)
+target_link_libraries(tavix_window_driver PUBLIC user32 gdi32)
+
 add_library(tavix_win32_test_support STATIC
   ${CMAKE_CURRENT_LIST_DIR}/win32_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_box_recorder.cpp)
 target_include_directories(tavix_win32_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(tavix_win32_test_support PUBLIC tavix_win32 gtest)
+target_link_libraries(tavix_win32_test_support PUBLIC tavix_win32 tavix_window_driver gtest)
 
 function(tavix_win32_test name source)
   add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
