@@ -20,8 +20,13 @@ run_fuzzer() {
   local target
   for target in blockmap_fuzz blockmap_fuzz_portable; do
     mkdir -p "build/fuzz/corpus/$target"
-    "build/fuzz/tests/fuzz/$target" -max_total_time=30 -max_len=4096 \
-      -artifact_prefix=build/fuzz/ "build/fuzz/corpus/$target"
+    if ! "build/fuzz/tests/fuzz/$target" -max_total_time=30 -max_len=4096 \
+        -artifact_prefix=build/fuzz/ "build/fuzz/corpus/$target" > "build/fuzz/$target.log" 2>&1; then
+      tail -n 40 "build/fuzz/$target.log"
+      echo "$target: the analysis and the literal algorithm disagree (input saved under build/fuzz/)"
+      return 1
+    fi
+    grep -E '^Done [0-9]+ runs' "build/fuzz/$target.log" || true
   done
 }
 
