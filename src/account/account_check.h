@@ -11,9 +11,9 @@
 
 enum class CheckMode : int { Estimate = 0, PseudoDefrag = 1 };
 
-// Files are only changed while both sizes stay below this: the client keeps
-// 32-bit signed offsets, and a larger file is not one tavix can trust itself
-// to shorten.
+// An account whose mailbox or cut reaches 2 GiB is reported with its true
+// sizes but never trimmed or deleted: tavix was not made for files that
+// large, and a wrong cut there would lose mail.
 constexpr uint64_t kLargestChangeableSize = 0x80000000ull;
 constexpr size_t kMaxPathBytes = 260;  // MAX_PATH, terminating zero included
 
