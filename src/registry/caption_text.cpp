@@ -1,13 +1,8 @@
 #include "registry/caption_text.h"
 
-namespace {
-
-// Whether `byte` starts a two-byte character in code page 932.
 bool isCp932LeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
-
-}  // namespace
 
 std::string cutToCapacity(const std::string& text, size_t capacity) {
     if (capacity == 0) return std::string();

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+// Whether `byte` starts a two-byte character in code page 932.
+bool isCp932LeadByte(unsigned char byte);
+
 // The longest prefix of `text` that fits `capacity` bytes with a terminating
 // zero and does not end in the middle of a two-byte character.
 std::string cutToCapacity(const std::string& text, size_t capacity);
