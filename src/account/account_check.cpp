@@ -67,8 +67,7 @@ MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockM
         return MapResult::Failed;
     }
     uint32_t bytesRead = 0;
-    const bool readWhole = readFile(map.get(), buffer, static_cast<uint32_t>(size), &bytesRead) &&
-                           bytesRead == size;
+    const bool readWhole = readFile(map.get(), buffer, static_cast<uint32_t>(size), &bytesRead) && bytesRead == size;
     map.close();
     if (readWhole) *summary = analyzeBlockMap(static_cast<const unsigned char*>(buffer), static_cast<size_t>(size));
     freeBuffer(buffer);
@@ -118,8 +117,7 @@ void pseudoDefragment(WarningOwner* owner, const AccountFiles& files, const Bloc
 
 }  // namespace
 
-bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, const char* fileName,
-                          std::string* path) {
+bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, const char* fileName, std::string* path) {
     if (rootPath.empty() || accountNumber < 0) return false;
     std::string built = rootPath + "\\account" + std::to_string(accountNumber) + "\\" + fileName;
     if (built.size() + 1 > kMaxPathBytes) return false;
@@ -133,20 +131,19 @@ std::string percentField(uint64_t part, uint64_t whole) {
     return rightAligned(std::to_string(part / divisor), 3);
 }
 
-std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes,
-                         bool showRealDefrag, const std::string& caption) {
+std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes, bool showRealDefrag,
+                         const std::string& caption) {
     std::string text = rightAligned(std::to_string(mailboxSize), 10) + " --> " +
-                       rightAligned(std::to_string(tailBytes), 10) + " (" +
-                       percentField(tailBytes, mailboxSize) + "%): ";
+                       rightAligned(std::to_string(tailBytes), 10) + " (" + percentField(tailBytes, mailboxSize) +
+                       "%): ";
     if (showRealDefrag) {
-        text += "\r\n" + std::string(11, ' ') + "--> " + rightAligned(std::to_string(compactBytes), 10) +
-                " (" + percentField(compactBytes, mailboxSize) + "%): ";
+        text += "\r\n" + std::string(11, ' ') + "--> " + rightAligned(std::to_string(compactBytes), 10) + " (" +
+                percentField(compactBytes, mailboxSize) + "%): ";
     }
     return text + caption + "\r\n";
 }
 
-void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
-                  ReportSink* report) {
+void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report) {
     AccountFiles files;
     if (!locateAccountFiles(owner, accountNumber, &files)) return;
     BlockMapSummary summary{};
@@ -157,7 +154,8 @@ void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bo
     // The report comes first, so a pseudo-defragmentation shows the sizes
     // from before the files were changed.
     const std::string caption = accountCaption(accountNumber, kReportCaptionCapacity);
-    appendReport(report, formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
+    appendReport(report,
+                 formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
 
     if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, files, summary, mailboxSize);
 }

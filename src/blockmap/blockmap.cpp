@@ -58,9 +58,9 @@ int64_t countWordsSoftware(const unsigned char* bytes, size_t words) {
     return total;
 }
 
-// TAVIX_BLOCKMAP_PORTABLE_ONLY leaves the popcnt path out, so that tests can
-// run the count that processors without popcnt get on one that has it.
-#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__)) && !defined(TAVIX_BLOCKMAP_PORTABLE_ONLY)
+BitCounting chosenCounting = BitCounting::Fastest;
+
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define TAVIX_HAVE_POPCNT_PATH 1
 // Compiled for popcnt but only called after the processor was asked.
 __attribute__((target("popcnt"))) unsigned countBitsPopcnt(Word w) {
@@ -101,7 +101,8 @@ int64_t countSetBits(const unsigned char* bytes, size_t count) {
     const size_t words = count / kWordBytes;
     int64_t total = 0;
 #ifdef TAVIX_HAVE_POPCNT_PATH
-    total = processorHasPopcnt() ? countWordsPopcnt(bytes, words) : countWordsSoftware(bytes, words);
+    const bool usePopcnt = chosenCounting == BitCounting::Fastest && processorHasPopcnt();
+    total = usePopcnt ? countWordsPopcnt(bytes, words) : countWordsSoftware(bytes, words);
 #else
     total = countWordsSoftware(bytes, words);
 #endif
@@ -124,8 +125,8 @@ BlockMapSummary analyzeBlockMap(const unsigned char* bytes, size_t count) {
 }
 
 uint64_t tailSize(const BlockMapSummary& summary) {
-    const uint64_t blocks = static_cast<uint64_t>(summary.lastUsedByte) * 8 +
-                            static_cast<uint64_t>(summary.bitsInLastByte);
+    const uint64_t blocks =
+        static_cast<uint64_t>(summary.lastUsedByte) * 8 + static_cast<uint64_t>(summary.bitsInLastByte);
     return blocks * kMailboxBlockSize;
 }
 
@@ -133,10 +134,8 @@ uint64_t compactSize(const BlockMapSummary& summary) {
     return static_cast<uint64_t>(summary.usedBlocks) * kMailboxBlockSize;
 }
 
-uint64_t trimmedMapLength(const BlockMapSummary& summary) {
-    return static_cast<uint64_t>(summary.lastUsedByte) + 1;
-}
+uint64_t trimmedMapLength(const BlockMapSummary& summary) { return static_cast<uint64_t>(summary.lastUsedByte) + 1; }
 
-bool isEmpty(const BlockMapSummary& summary) {
-    return summary.lastUsedByte == 0 && summary.bitsInLastByte == 0;
-}
+bool isEmpty(const BlockMapSummary& summary) { return summary.lastUsedByte == 0 && summary.bitsInLastByte == 0; }
+
+void setBitCounting(BitCounting counting) { chosenCounting = counting; }

@@ -2,7 +2,8 @@
 //   Software\Halvorn\Morvex\Properties            rootPath, numProperties
 //   Software\Halvorn\Morvex\Properties\Account%d  kindOfFolder, caption
 // Every call opens the key it needs for querying and closes it before it
-// returns. Strings are code page 932 bytes.
+// returns. Strings are code page 932 bytes. account_store_win32.cpp reads
+// the real registry; the host tests link an in-memory store.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +30,12 @@ struct AccountKind {
 };
 AccountKind accountKind(int32_t accountNumber);
 
-// The account's caption as it fits a buffer of `capacity` bytes with its
-// terminating zero, never cut inside a two-byte character; a stand-in name
-// when the caption is missing.
+// The account's caption value exactly as stored, of any length; false when
+// the key or the value is missing.
+bool readCaptionValue(int32_t accountNumber, std::string* caption);
+
+// What the list and the report show for the account: its caption as it fits
+// a buffer of `capacity` bytes with its terminating zero, never cut inside a
+// two-byte character; the account's key name when the caption is missing.
+// Portable: the rule runs over readCaptionValue.
 std::string accountCaption(int32_t accountNumber, size_t capacity);

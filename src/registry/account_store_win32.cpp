@@ -1,8 +1,6 @@
+// The client's account data in the real registry.
 #include "registry/account_store.h"
 
-#include <vector>
-
-#include "registry/caption_text.h"
 #include "registry/registry_key.h"
 
 namespace {
@@ -14,35 +12,6 @@ std::string accountKeyPath(int32_t accountNumber) {
 }
 
 }  // namespace
-
-bool openQueryKey(const char* path, RegistryKey* key) {
-    return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, key->receive()) == ERROR_SUCCESS;
-}
-
-bool readDwordValue(HKEY key, const char* name, uint32_t* value) {
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
-        size != sizeof data) {
-        return false;
-    }
-    *value = data;
-    return true;
-}
-
-bool readStringValue(HKEY key, const char* name, std::string* value) {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
-    // One spare zero byte, so the text ends even when the stored value does not.
-    std::vector<char> buffer(size + 1, '\0');
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    buffer[size < buffer.size() ? size : buffer.size() - 1] = '\0';
-    *value = buffer.data();
-    return true;
-}
 
 bool openProperties() {
     RegistryKey key;
@@ -76,10 +45,7 @@ AccountKind accountKind(int32_t accountNumber) {
     return result;
 }
 
-std::string accountCaption(int32_t accountNumber, size_t capacity) {
+bool readCaptionValue(int32_t accountNumber, std::string* caption) {
     RegistryKey key;
-    std::string caption;
-    const bool found = openQueryKey(accountKeyPath(accountNumber).c_str(), &key) &&
-                       readStringValue(key.get(), "caption", &caption);
-    return displayCaption(found ? &caption : nullptr, accountNumber, capacity);
+    return openQueryKey(accountKeyPath(accountNumber).c_str(), &key) && readStringValue(key.get(), "caption", caption);
 }

@@ -1,8 +1,8 @@
 #include "registry/caption_text.h"
 
-bool isCp932LeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+#include "registry/account_store.h"
+
+bool isCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 std::string cutToCapacity(const std::string& text, size_t capacity) {
     if (capacity == 0) return std::string();
@@ -21,4 +21,10 @@ std::string cutToCapacity(const std::string& text, size_t capacity) {
 std::string displayCaption(const std::string* caption, int32_t accountNumber, size_t capacity) {
     if (caption != nullptr && !caption->empty()) return cutToCapacity(*caption, capacity);
     return cutToCapacity("Account" + std::to_string(accountNumber), capacity);
+}
+
+std::string accountCaption(int32_t accountNumber, size_t capacity) {
+    std::string caption;
+    const bool found = readCaptionValue(accountNumber, &caption);
+    return displayCaption(found ? &caption : nullptr, accountNumber, capacity);
 }

@@ -1,4 +1,6 @@
-// Caption text rules shared by every AccountStore implementation.
+// How captions are shown: code page 932 text cut to a buffer between
+// characters, and the stand-in name. accountCaption (account_store.h)
+// applies them to what the registry holds.
 #pragma once
 
 #include <cstddef>

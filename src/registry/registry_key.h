@@ -1,5 +1,6 @@
-// A registry key that closes itself, and value readers that never leave a
-// string without its terminating zero.
+// The registry helpers that the account store and the tool's setting share:
+// a key that closes itself, and value readers that never leave a string
+// without its terminating zero. All keys lie under HKEY_CURRENT_USER.
 #pragma once
 
 #include <windows.h>

@@ -31,8 +31,7 @@ void centreOverOwner(HWND dialog, HWND owner) {
 void runChecks(HWND dialog, HWND owner, CheckMode mode) {
     HWND list = GetDlgItem(owner, IDC_ACCOUNT_LIST);
     HWND report = GetDlgItem(dialog, IDC_REPORT);
-    const bool showRealDefrag =
-        SendMessageA(GetDlgItem(owner, IDC_SHOW_REAL_DEFRAG), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const bool showRealDefrag = SendMessageA(GetDlgItem(owner, IDC_SHOW_REAL_DEFRAG), BM_GETCHECK, 0, 0) == BST_CHECKED;
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         if (SendMessageA(list, LB_GETSEL, row, 0) <= 0) continue;

@@ -1,5 +1,6 @@
 // Program entry: the main window is the whole program.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include "ui/dialogs.h"

@@ -1,10 +1,12 @@
 // libFuzzer target: the word-at-a-time block map analysis must give exactly
 // what the literal byte-by-bit loop gives, for any bytes, at the buffer's own
-// (aligned) start and at an unaligned one. Any difference aborts.
+// (aligned) start and at an unaligned one, with either bit count. Any
+// difference aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 #include "blockmap/blockmap.h"
@@ -18,15 +20,20 @@ void printSummary(const char* name, const BlockMapSummary& s) {
                  static_cast<long long>(s.usedBlocks));
 }
 
+BitCounting currentCounting = BitCounting::Fastest;
+
 [[noreturn]] void fail(const char* what, size_t offset, size_t count, const BlockMapSummary& fast,
                        const BlockMapSummary& literal) {
-    std::fprintf(stderr, "block map analysis: %s (map of %zu bytes at offset %zu)\n", what, count, offset);
+    std::fprintf(stderr, "block map analysis: %s (map of %zu bytes at offset %zu, %s bit count)\n", what, count, offset,
+                 currentCounting == BitCounting::Portable ? "portable" : "fastest");
     printSummary("analysis", fast);
     printSummary("literal ", literal);
     std::abort();
 }
 
-void checkMap(const unsigned char* bytes, size_t count, size_t offset) {
+void checkMap(const unsigned char* bytes, size_t count, size_t offset, BitCounting counting) {
+    currentCounting = counting;
+    setBitCounting(counting);
     const BlockMapSummary fast = analyzeBlockMap(bytes, count);
     const BlockMapSummary literal = literalAnalyzeBlockMap(bytes, count);
     if (fast.lastUsedByte != literal.lastUsedByte || fast.bitsInLastByte != literal.bitsInLastByte ||
@@ -44,13 +51,16 @@ void checkMap(const unsigned char* bytes, size_t count, size_t offset) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    checkMap(data, size, 0);
-
     // The same bytes 1 to 7 bytes into a heap block that ends with them, so a
     // word load past the end is reported. The first byte picks the offset.
     const size_t offset = 1 + (size > 0 ? data[0] % 7 : 0);
     std::unique_ptr<unsigned char[]> shifted(new unsigned char[offset + size]);
     if (size > 0) std::memcpy(shifted.get() + offset, data, size);
-    checkMap(shifted.get() + offset, size, offset);
+    // The processor's fastest count, and the portable one that processors
+    // without popcnt run.
+    for (BitCounting counting : {BitCounting::Fastest, BitCounting::Portable}) {
+        checkMap(data, size, 0, counting);
+        checkMap(shifted.get() + offset, size, offset, counting);
+    }
     return 0;
 }

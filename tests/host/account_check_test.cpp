@@ -26,9 +26,7 @@ protected:
         EXPECT_EQ(fakeWorld().liveBuffers, 0);
         EXPECT_EQ(fakeWorld().readCalls[kMailbox], 0) << "the mailbox's contents are never read";
     }
-    void run(CheckMode mode, bool showRealDefrag = false) {
-        checkAccount(&owner, 3, mode, showRealDefrag, &report);
-    }
+    void run(CheckMode mode, bool showRealDefrag = false) { checkAccount(&owner, 3, mode, showRealDefrag, &report); }
     bool exists(const std::string& path) { return fakeWorld().files.count(path) != 0; }
     uint64_t length(const std::string& path) { return fakeWorld().files.at(path).length; }
     const std::vector<std::string>& warnings() { return fakeWorld().warnings; }
@@ -39,9 +37,8 @@ protected:
 
 TEST_F(AccountCheck, ReportsBothFormsTheSameInEitherMode) {
     const char* expectedPlain = "     20480 -->       9728 ( 47%): news.example\r\n";
-    const char* expectedWithCompact =
-        "     20480 -->       9728 ( 47%): \r\n"
-        "           -->       4608 ( 22%): news.example\r\n";
+    const char* expectedWithCompact = "     20480 -->       9728 ( 47%): \r\n"
+                                      "           -->       4608 ( 22%): news.example\r\n";
     for (CheckMode mode : {CheckMode::Estimate, CheckMode::PseudoDefrag}) {
         for (bool showRealDefrag : {false, true}) {
             SetUp();
@@ -111,8 +108,8 @@ TEST_F(AccountCheck, PercentageDividesByAHundredthOfTheMailboxFirst) {
         {512, 750, " 73"},           // 512 / 7, not the exact 68
         {9 * 512, 40 * 512, " 22"},  // divisor 204
         {0, 100, "  0"},
-        {4096, 100, "4096"},         // wider than its field, never cut
-        {512, 99, "---"},            // no hundredth to divide by
+        {4096, 100, "4096"},  // wider than its field, never cut
+        {512, 99, "---"},     // no hundredth to divide by
         {0, 0, "---"},
     };
     for (const Case& c : cases) EXPECT_EQ(percentField(c.part, c.whole), c.field) << c.part << "/" << c.whole;
@@ -122,9 +119,8 @@ TEST_F(AccountCheck, TinyMailboxShowsAPlaceholderPercentage) {
     putFile(kMap, std::string("\x01", 1));
     putSizedFile(kMailbox, 40);
     run(CheckMode::Estimate, true);
-    EXPECT_EQ(report.text,
-              "        40 -->        512 (---%): \r\n"
-              "           -->        512 (---%): news.example\r\n");
+    EXPECT_EQ(report.text, "        40 -->        512 (---%): \r\n"
+                           "           -->        512 (---%): news.example\r\n");
 }
 
 TEST_F(AccountCheck, MissingMapLeavesNoTrace) {
@@ -200,14 +196,14 @@ TEST_F(AccountCheck, FailedTrimOrDeleteWarnsAndStillHandlesTheOtherFile) {
     } cases[] = {
         {"mailbox not writable", kMapFFto04, [] { fakeWorld().files[kMailbox].openForWriteFails = true; },
          kWarnMailboxTrim, true, false},
-        {"mailbox end not set", kMapFFto04, [] { fakeWorld().files[kMailbox].setLengthFails = true; },
-         kWarnMailboxTrim, true, false},
-        {"map not writable", kMapFFto04, [] { fakeWorld().files[kMap].openForWriteFails = true; },
-         kWarnMapTrim, false, true},
-        {"map end not set", kMapFFto04, [] { fakeWorld().files[kMap].setLengthFails = true; },
-         kWarnMapTrim, false, true},
-        {"map not deleted", std::string(3, '\0'), [] { fakeWorld().files[kMap].deleteFails = true; },
-         kWarnMapDelete, false, true},
+        {"mailbox end not set", kMapFFto04, [] { fakeWorld().files[kMailbox].setLengthFails = true; }, kWarnMailboxTrim,
+         true, false},
+        {"map not writable", kMapFFto04, [] { fakeWorld().files[kMap].openForWriteFails = true; }, kWarnMapTrim, false,
+         true},
+        {"map end not set", kMapFFto04, [] { fakeWorld().files[kMap].setLengthFails = true; }, kWarnMapTrim, false,
+         true},
+        {"map not deleted", std::string(3, '\0'), [] { fakeWorld().files[kMap].deleteFails = true; }, kWarnMapDelete,
+         false, true},
         {"mailbox not deleted", std::string(3, '\0'), [] { fakeWorld().files[kMailbox].deleteFails = true; },
          kWarnMailboxDelete, true, false},
     };

@@ -46,8 +46,8 @@ TEST_F(AccountList, LeavesOutAccountsThatAreNotReadableNewsAccounts) {
 
 TEST_F(AccountList, CountsOfZeroOrBelowListNothing) {
     add(0, 2, "zero");
-    for (std::optional<uint32_t> count : {std::optional<uint32_t>(), std::optional<uint32_t>(0u),
-                                          std::optional<uint32_t>(0xFFFFFFFFu)}) {
+    for (std::optional<uint32_t> count :
+         {std::optional<uint32_t>(), std::optional<uint32_t>(0u), std::optional<uint32_t>(0xFFFFFFFFu)}) {
         fakeWorld().numProperties = count;
         EXPECT_TRUE(listed().empty());
     }

@@ -21,11 +21,13 @@ std::string hex(const std::string& bytes) {
 TEST(Cp932Text, JapaneseLiteralsBecomeCodePage932Bytes) {
     // Both characters end in 0x5C, the backslash byte.
     EXPECT_EQ(hex("表ソ"), "95 5C 83 5C");
+    // clang-format off
     EXPECT_EQ(hex(kWarnNoMemory), "83 81 83 82 83 8A 82 CC 8A 84 82 E8 93 96 82 C4 82 C9 8E B8 94 73 82 B5 82 DC 82 B5 82 BD");
     EXPECT_EQ(hex(kWarnMailboxOpen),
               "22 6E 65 77 73 2E 6D 62 78 22 82 AA 83 49 81 5B 83 76 83 93 82 C5 82 AB 82 DC 82 B9 82 F1 82 C5 82 B5 82 BD");
     EXPECT_EQ(hex(kWarnMapSize),
               "22 6E 65 77 73 2E 62 6D 70 22 82 CC 83 74 83 40 83 43 83 8B 83 54 83 43 83 59 82 AA 8E E6 93 BE 82 C5 82 AB 82 DC 82 B9 82 F1");
+    // clang-format on
 }
 
 TEST(Cp932Text, CutsKeepWholeCharactersAndTheTerminatingZero) {
@@ -34,10 +36,12 @@ TEST(Cp932Text, CutsKeepWholeCharactersAndTheTerminatingZero) {
         size_t capacity;
         std::string expected;
     } cases[] = {
+        // clang-format off
         {0, ""}, {1, ""}, {2, "a"},
         {3, "a"},  // "表" would need bytes 1 and 2: never half of it
         {4, "a表"}, {5, "a表"}, {6, "a表ソ"}, {7, "a表ソb"}, {100, "a表ソb"},
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(cutToCapacity(kanaAndAscii, c.capacity), c.expected) << c.capacity;
 
     // A lead byte with no trail byte (a damaged value) is dropped rather than kept half.

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "registry/account_store.h"
-#include "registry/caption_text.h"
 
 struct PlatformFile {
     std::string path;
@@ -116,9 +115,9 @@ AccountKind accountKind(int32_t accountNumber) {
     return AccountKind{true, found->second.kind.has_value(), found->second.kind.value_or(0)};
 }
 
-std::string accountCaption(int32_t accountNumber, size_t capacity) {
+bool readCaptionValue(int32_t accountNumber, std::string* caption) {
     auto found = world.accounts.find(accountNumber);
-    const std::string* caption =
-        found != world.accounts.end() && found->second.caption ? &*found->second.caption : nullptr;
-    return displayCaption(caption, accountNumber, capacity);
+    if (found == world.accounts.end() || !found->second.caption) return false;
+    *caption = *found->second.caption;
+    return true;
 }

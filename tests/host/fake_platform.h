@@ -19,8 +19,8 @@ struct WarningOwner {
 };
 
 struct FakeFile {
-    uint64_t length = 0;  // the file's size
-    std::string bytes;    // its contents, where a test cares (block maps)
+    uint64_t length = 0;       // the file's size
+    std::string bytes;         // its contents, where a test cares (block maps)
     bool heldByOther = false;  // opened by another program without sharing
     bool sizeFails = false;
     bool readFails = false;

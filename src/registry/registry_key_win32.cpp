@@ -1,0 +1,37 @@
+// Values are accepted by their size and never by their type. The client
+// writes its numbers as REG_DWORD and its strings as REG_SZ, but tavix has
+// always asked only for the bytes: a number is whatever 4 bytes are stored
+// (a REG_BINARY of 4 bytes reads the same), a string whatever text is
+// stored. Checking the type now would drop accounts from profiles that
+// other tools or restored backups wrote, which every earlier version listed.
+#include "registry/registry_key.h"
+
+#include <vector>
+
+bool openQueryKey(const char* path, RegistryKey* key) {
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, key->receive()) == ERROR_SUCCESS;
+}
+
+bool readDwordValue(HKEY key, const char* name, uint32_t* value) {
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
+        size != sizeof data) {
+        return false;
+    }
+    *value = data;
+    return true;
+}
+
+bool readStringValue(HKEY key, const char* name, std::string* value) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    // One spare zero byte, so the text ends even when the stored value does not.
+    std::vector<char> buffer(size + 1, '\0');
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    buffer[size < buffer.size() ? size : buffer.size() - 1] = '\0';
+    *value = buffer.data();
+    return true;
+}
