@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "account/account_check.h"
-#include "message_box_recorder.h"
-#include "win32_test_support.h"
+#include "driver.h"
+#include "fixture.h"
 
 namespace {
 
 constexpr int32_t kAccount = 7;
-constexpr uint64_t k3GiB = 3ull << 30;
-constexpr uint64_t k5GiB = 5ull << 30;
-constexpr uint64_t kLargestWrittenMailbox = 1 << 20;  // larger ones are made sparse
 constexpr uint32_t kComparedHead = 64 * 1024;
 
 // The windows checkAccount talks to: a hidden owner for its warnings and a
@@ -24,10 +21,9 @@ constexpr uint32_t kComparedHead = 64 * 1024;
 class CheckWindows {
 public:
     CheckWindows()
-        : owner_(CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr,
-                                 nullptr)),
-          report_(CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
-                                  600, 300, owner_, nullptr, nullptr, nullptr)) {}
+        : owner_(CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr)),
+          report_(CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 600, 300,
+                                  owner_, nullptr, nullptr, nullptr)) {}
     ~CheckWindows() {
         DestroyWindow(report_);
         DestroyWindow(owner_);
@@ -83,6 +79,7 @@ const std::string kMap19Blocks("\xFF\x00\x04\x00\x00", 5);  // tail 19 blocks, 9
 const ExpectedWarning kMailboxOpenWarning{kWarnMailboxOpen, L"\"news.mbx\"がオープンできませんでした"};
 const ExpectedWarning kTooLargeWarning{kWarnTooLarge, L"\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした"};
 
+// clang-format off
 const CheckCase kCases[] = {
     {"TrimsTheFreeTailOffBothFiles", kMap19Blocks, 40 * 512, Held::Nothing, true,
      "     20480 -->       9728 ( 47%): \r\n"
@@ -105,49 +102,29 @@ const CheckCase kCases[] = {
     {"LengthensTheMailboxToBlocksMarkedBeyondItsEnd", mapEndingIn(262144, '\x80'), 4096, Held::Nothing, false,
      "      4096 --> 1073741824 (26843545%): ニュース表\r\n", {}, 262144, 1ull << 30},
 };
+// clang-format on
 
 // The client's data as the account check finds it: rootPath naming a fresh
 // folder (a Japanese name with 0x5C second bytes) and news accounts whose
 // folders hold the two files.
 class ClientDataTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        writeString(kClientPropertiesKey, "rootPath", root_.path());
-        writeDword(kClientPropertiesKey, "numProperties", kAccount + 1);
-    }
-
-    // Writes the account's key and its files; a mailbox too large to write
-    // is made sparse. No mailbox when `mailboxLength` is nullopt.
+    void SetUp() override { profile_.writeProperties(kAccount + 1); }
     void makeAccount(int32_t accountNumber, const std::string& caption, const std::string& map,
                      std::optional<uint64_t> mailboxLength) {
-        writeNewsAccount(accountNumber, caption);
-        makeFolder(root_.at("account" + std::to_string(accountNumber)));
-        writeWholeFile(mapPath(accountNumber), map);
-        if (!mailboxLength) return;
-        if (*mailboxLength <= kLargestWrittenMailbox) {
-            writeWholeFile(mailboxPath(accountNumber), patternBytes(static_cast<size_t>(*mailboxLength)));
-        } else {
-            makeSparseFile(mailboxPath(accountNumber), *mailboxLength);
-        }
-    }
-    std::string mapPath(int32_t accountNumber) const {
-        return root_.at("account" + std::to_string(accountNumber) + "\\news.bmp");
-    }
-    std::string mailboxPath(int32_t accountNumber) const {
-        return root_.at("account" + std::to_string(accountNumber) + "\\news.mbx");
+        writeAccount(accountNumber, caption);
+        profile_.writeFiles(accountNumber, map, mailboxLength);
     }
 
-private:
-    CleanRegistry clean_;
-    TempFolder root_{"データ表ソ"};
+    ClientProfile profile_{"データ表ソ"};
 };
 
-void expectWarnings(const std::vector<RecordedBox>& boxes, const std::vector<ExpectedWarning>& warnings,
+void expectWarnings(const std::vector<driver::BoxRecord>& boxes, const std::vector<ExpectedWarning>& warnings,
                     HWND owner) {
     ASSERT_EQ(boxes.size(), warnings.size());
     for (size_t i = 0; i < boxes.size(); ++i) {
-        EXPECT_EQ(boxes[i].text, warnings[i].bytes);
-        EXPECT_EQ(boxes[i].wideText, warnings[i].shown);
+        EXPECT_EQ(boxes[i].text, warnings[i].shown);
+        EXPECT_EQ(boxes[i].icon, driver::BoxIcon::Warning);
         EXPECT_EQ(boxes[i].owner, owner);
     }
 }
@@ -157,18 +134,18 @@ class CheckAccountTest : public ClientDataTest, public ::testing::WithParamInter
 TEST_P(CheckAccountTest, OnRealFiles) {
     const CheckCase& c = GetParam();
     makeAccount(kAccount, "ニュース表", c.map, c.mailboxLength);
-    const std::string mapFile = mapPath(kAccount);
-    const std::string mailboxFile = mailboxPath(kAccount);
-    const std::string mailboxHead = readFileHead(mailboxFile, kComparedHead);
+    const std::string mapFile = profile_.mapPath(kAccount);
+    const std::string mailboxFile = profile_.mailboxPath(kAccount);
+    const std::string mailboxHead = readFileAt(mailboxFile, 0, kComparedHead);
 
     CheckWindows windows;
     ASSERT_TRUE(windows.made());
-    std::vector<RecordedBox> boxes;
+    std::vector<driver::BoxRecord> boxes;
     {
         std::optional<HeldFile> held;
         if (c.held == Held::Mailbox) held.emplace(mailboxFile);
         if (c.held == Held::Map) held.emplace(mapFile);
-        MessageBoxRecorder recorder;
+        driver::MessageBoxRecorder recorder;
         checkAccount(windows.owner(), kAccount, CheckMode::PseudoDefrag, c.showRealDefrag, windows.report());
         boxes = recorder.finish();
     }
@@ -176,14 +153,14 @@ TEST_P(CheckAccountTest, OnRealFiles) {
     EXPECT_EQ(windows.reportText(), c.report);
     expectWarnings(boxes, c.warnings, windows.ownerWindow());
 
-    EXPECT_EQ(fileLength(mapFile), c.mapLengthAfter.value_or(UINT64_MAX));
+    EXPECT_EQ(fileLength(mapFile), c.mapLengthAfter.value_or(kNoFile));
     if (c.mapLengthAfter) {
-        EXPECT_EQ(readFileHead(mapFile, static_cast<uint32_t>(c.map.size())), c.map.substr(0, *c.mapLengthAfter));
+        EXPECT_EQ(readFileAt(mapFile, 0, static_cast<uint32_t>(c.map.size())), c.map.substr(0, *c.mapLengthAfter));
     }
-    EXPECT_EQ(fileLength(mailboxFile), c.mailboxLengthAfter.value_or(UINT64_MAX));
+    EXPECT_EQ(fileLength(mailboxFile), c.mailboxLengthAfter.value_or(kNoFile));
     if (c.mailboxLengthAfter) {
         const size_t kept = std::min<uint64_t>(mailboxHead.size(), *c.mailboxLengthAfter);
-        EXPECT_EQ(readFileHead(mailboxFile, static_cast<uint32_t>(kept)), mailboxHead.substr(0, kept));
+        EXPECT_EQ(readFileAt(mailboxFile, 0, static_cast<uint32_t>(kept)), mailboxHead.substr(0, kept));
     }
 }
 
@@ -200,18 +177,17 @@ TEST_F(ClientDataTest, AccountsAppendToOneReportAndAWarningDoesNotStopTheRun) {
 
     CheckWindows windows;
     ASSERT_TRUE(windows.made());
-    MessageBoxRecorder recorder;
+    driver::MessageBoxRecorder recorder;
     for (int32_t accountNumber : {1, 3, kAccount}) {
         checkAccount(windows.owner(), accountNumber, CheckMode::Estimate, false, windows.report());
     }
-    const std::vector<RecordedBox> boxes = recorder.finish();
+    const std::vector<driver::BoxRecord> boxes = recorder.finish();
 
-    EXPECT_EQ(windows.reportText(),
-              "     20480 -->       9728 ( 47%): first\r\n"
-              "      2048 -->        512 ( 25%): ニュース表\r\n");
+    EXPECT_EQ(windows.reportText(), "     20480 -->       9728 ( 47%): first\r\n"
+                                    "      2048 -->        512 ( 25%): ニュース表\r\n");
     expectWarnings(boxes, {kMailboxOpenWarning}, windows.ownerWindow());
-    EXPECT_EQ(fileLength(mailboxPath(1)), 40u * 512) << "an estimate changes nothing";
-    EXPECT_EQ(fileLength(mapPath(3)), kMap19Blocks.size());
+    EXPECT_EQ(fileLength(profile_.mailboxPath(1)), 40u * 512) << "an estimate changes nothing";
+    EXPECT_EQ(fileLength(profile_.mapPath(3)), kMap19Blocks.size());
 }
 
 // The warnings' text as the user sees it comes from the code page: the bytes

@@ -5,13 +5,9 @@
 #include <string>
 
 #include "account/platform.h"
-#include "win32_test_support.h"
+#include "fixture.h"
 
 namespace {
-
-constexpr uint64_t k3GiB = 3ull << 30;
-constexpr uint64_t k5GiB = 5ull << 30;
-
 
 class FileSeamTest : public ::testing::Test {
 protected:
@@ -34,7 +30,7 @@ TEST_F(FileSeamTest, FileHeldWithoutSharingCannotBeOpenedOrDeleted) {
         EXPECT_FALSE(deleteFile(path.c_str()));
     }
     EXPECT_EQ(fileLength(path), contents.size());
-    EXPECT_EQ(readFileHead(path, 4096), contents);
+    EXPECT_EQ(readFileAt(path, 0, 4096), contents);
 }
 
 TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
@@ -42,8 +38,8 @@ TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
     writeWholeFile(path, "map");
     ScopedFile mine(openExistingFile(path.c_str(), FileAccess::Read));
     ASSERT_TRUE(mine);
-    HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+    HANDLE other =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE) << "the file was opened with sharing";
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 }
@@ -69,7 +65,7 @@ TEST_F(FileSeamTest, SetFileLengthShortensAndLengthensWithZeros) {
             EXPECT_TRUE(setFileLength(file.get(), step.length));
         }
         EXPECT_EQ(fileLength(path), step.length);
-        EXPECT_EQ(readFileHead(path, 64 * 1024), step.expected) << "length " << step.length;
+        EXPECT_EQ(readFileAt(path, 0, 64 * 1024), step.expected) << "length " << step.length;
     }
 }
 

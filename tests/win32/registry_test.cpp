@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "fixture.h"
 #include "registry/account_list.h"
 #include "registry/account_store.h"
 #include "registry/caption_text.h"
 #include "registry/tool_settings.h"
-#include "win32_test_support.h"
 
 namespace {
 
@@ -56,8 +56,8 @@ TEST_F(RegistryTest, PropertiesOpenOnlyWhenTheClientKeyExists) {
 
 TEST_F(RegistryTest, MissingAccountKeyInTheMiddleIsSkipped) {
     writeDword(kClientPropertiesKey, "numProperties", 3);
-    writeNewsAccount(0, "zeta");
-    writeNewsAccount(2, "alpha");
+    writeAccount(0, "zeta");
+    writeAccount(2, "alpha");
 
     EXPECT_EQ(listedNumbers(), (std::vector<int32_t>{2, 0}));
     EXPECT_FALSE(accountKind(1).keyOpened);
@@ -68,7 +68,7 @@ TEST_F(RegistryTest, MissingAccountKeyInTheMiddleIsSkipped) {
 }
 
 TEST_F(RegistryTest, NoAccountsWhenTheCountIsZeroOrMissing) {
-    writeNewsAccount(0, "news");
+    writeAccount(0, "news");
     createKey(kClientPropertiesKey);
     EXPECT_EQ(accountCount(), 0);
     EXPECT_TRUE(listNewsAccounts().empty()) << "numProperties missing";
@@ -80,9 +80,8 @@ TEST_F(RegistryTest, NoAccountsWhenTheCountIsZeroOrMissing) {
 
 TEST_F(RegistryTest, AccountsOfOtherOrMisshapenKindsAreLeftOut) {
     writeDword(kClientPropertiesKey, "numProperties", 4);
-    writeNewsAccount(0, "news");
-    writeDword(clientAccountKey(1), "kindOfFolder", 1);
-    writeString(clientAccountKey(1), "caption", "mail");
+    writeAccount(0, "news");
+    writeAccount(1, "mail", kMailKind);
     writeBinary(clientAccountKey(2), "kindOfFolder", std::string("\x02\x00", 2));
     writeString(clientAccountKey(2), "caption", "short kind");
     createKey(clientAccountKey(3));
@@ -129,7 +128,7 @@ TEST_F(RegistryTest, LongCaptionIsCutToTheListBufferAtACharacterBoundary) {
     for (const Case& c : cases) {
         std::string caption = c.prefix;
         for (size_t i = 0; caption.size() < 200; ++i) caption += characters[i % 3];
-        writeNewsAccount(0, caption);
+        writeAccount(0, caption);
         SCOPED_TRACE(std::string("prefix \"") + c.prefix + "\"");
 
         const std::string listed = accountCaption(0, kListCaptionCapacity);

@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "driver.h"
+#include "fixture.h"
 #include "ui/resource_ids.h"
-#include "win32_test_support.h"
 
 namespace {
 
 std::string tavixPath;
-
-const std::wstring kMainTitle = L"Morvex News System Checker";
-const std::wstring kPseudoDefragTitle = L"偽デフラグ結果";
-const std::wstring kEstimateTitle = L"デフラグ見積り";
-const uint64_t kGone = UINT64_MAX;  // fileLength of a missing file
 
 // realDefrag as stored; 0xDEAD when missing or not a REG_DWORD.
 uint32_t storedRealDefrag() {
@@ -33,22 +28,6 @@ uint32_t storedRealDefrag() {
 
 class Tavix : public ::testing::Test {
 protected:
-    // The client's properties key with its data folder.
-    void writeClient(DWORD numProperties) {
-        writeString(kClientPropertiesKey, "rootPath", root_.path());
-        writeDword(kClientPropertiesKey, "numProperties", numProperties);
-    }
-
-    void writeAccountFiles(int number, const std::string& map, uint64_t mailboxSize) {
-        const std::string folder = root_.at("account" + std::to_string(number));
-        makeFolder(folder);
-        writeWholeFile(folder + "\\news.bmp", map);
-        makeSparseFile(folder + "\\news.mbx", mailboxSize);
-    }
-
-    std::string mailboxPath(int number) { return root_.at("account" + std::to_string(number) + "\\news.mbx"); }
-    std::string mapPath(int number) { return root_.at("account" + std::to_string(number) + "\\news.bmp"); }
-
     HWND startMain() {
         EXPECT_TRUE(program_.start(tavixPath));
         HWND main = driver::waitForWindow(program_.id(), kMainTitle);
@@ -69,8 +48,7 @@ protected:
 
     // Declared in this order so that the program ends before its folder
     // and the registry data go.
-    CleanRegistry registry_;
-    TempFolder root_{"e2e"};
+    ClientProfile profile_{"e2e"};
     driver::Program program_;
 };
 
@@ -99,22 +77,22 @@ class AccountCheck : public Tavix, public ::testing::WithParamInterface<CheckCas
 protected:
     // Listed as Alpha (1), Zulu (0), ニュース (2); account 3 is not news.
     void writeAccounts() {
-        writeClient(4);
-        writeNewsAccount(0, "Zulu");
-        writeAccountFiles(0, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
-        writeNewsAccount(1, "Alpha");
-        writeAccountFiles(1, std::string(2, '\0'), 1024);
-        writeNewsAccount(2, "ニュース");
-        writeAccountFiles(2, "\x01", 750);
-        writeDword(clientAccountKey(3), "kindOfFolder", 1);
-        writeString(clientAccountKey(3), "caption", "Mail");
-        writeAccountFiles(3, "\x01", 512);
+        profile_.writeProperties(4);
+        writeAccount(0, "Zulu");
+        profile_.writeFiles(0, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
+        writeAccount(1, "Alpha");
+        profile_.writeFiles(1, std::string(2, '\0'), 1024);
+        writeAccount(2, "ニュース");
+        profile_.writeFiles(2, "\x01", 750);
+        writeAccount(3, "Mail", kMailKind);
+        profile_.writeFiles(3, "\x01", 512);
     }
 };
 
 const std::vector<FileSizes> kUnchanged = {{0, 20480, 5}, {1, 1024, 2}, {2, 750, 1}, {3, 512, 1}};
 const wchar_t kAlphaShort[] = L"      1024 -->          0 (  0%): Alpha\r\n";
 
+// clang-format off
 const CheckCase kCheckCases[] = {
     {"EstimateReportsInCaptionOrderAndKeepsSelection", IDC_ESTIMATE, false, {0, 1}, -1, kEstimateTitle, {},
      std::wstring(kAlphaShort) + L"     20480 -->       9728 ( 47%): Zulu\r\n", kUnchanged, {0, 1}},
@@ -122,33 +100,36 @@ const CheckCase kCheckCases[] = {
      L"      1024 -->          0 (  0%): \r\n           -->          0 (  0%): Alpha\r\n"
      L"     20480 -->       9728 ( 47%): \r\n           -->       4608 ( 22%): Zulu\r\n"
      L"       750 -->        512 ( 73%): \r\n           -->        512 ( 73%): ニュース\r\n",
-     {{0, 9728, 3}, {1, kGone, kGone}, {2, 512, 1}, {3, 512, 1}}, {}},
+     {{0, 9728, 3}, {1, kNoFile, kNoFile}, {2, 512, 1}, {3, 512, 1}}, {}},
     {"HeldMailboxIsWarnedBeforeTheWindowAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, kPseudoDefragTitle,
      {L"\"news.mbx\"がオープンできませんでした"}, kAlphaShort,
-     {{0, 20480, 5}, {1, kGone, kGone}, {2, 750, 1}, {3, 512, 1}}, {}},
+     {{0, 20480, 5}, {1, kNoFile, kNoFile}, {2, 750, 1}, {3, 512, 1}}, {}},
 };
+// clang-format on
 
 TEST_P(AccountCheck, ThroughTheResultWindow) {
     const CheckCase& c = GetParam();
     writeAccounts();
     std::optional<HeldFile> held;
-    if (c.heldMailbox >= 0) held.emplace(mailboxPath(c.heldMailbox));
+    if (c.heldMailbox >= 0) held.emplace(profile_.mailboxPath(c.heldMailbox));
     HWND main = startMain();
     ASSERT_NE(main, nullptr);
     HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
     ASSERT_TRUE(driver::selectOnly(list, c.selectedRows));
     ASSERT_TRUE(driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_SETCHECK, c.showRealDefrag));
 
+    driver::MessageBoxRecorder recorder(program_.id());
     driver::postCommand(main, c.command);
-    std::vector<driver::BoxRecord> boxes;
-    HWND result = driver::waitForWindowAnsweringBoxes(program_, c.title, &boxes);
+    HWND result = driver::waitForWindow(program_.id(), c.title);
+    const std::vector<driver::BoxRecord> boxes = recorder.finish();
     ASSERT_NE(result, nullptr) << "result window not shown";
     EXPECT_EQ(driver::findMessageBox(program_.id()), nullptr) << "a message box came after the window";
     ASSERT_EQ(boxes.size(), c.warnings.size());
     for (size_t i = 0; i < boxes.size(); ++i) {
         EXPECT_EQ(boxes[i].text, c.warnings[i]);
         EXPECT_EQ(boxes[i].icon, driver::BoxIcon::Warning);
-        EXPECT_FALSE(boxes[i].awaitedVisible) << "warning shown after the result window";
+        EXPECT_EQ(boxes[i].owner, result);
+        EXPECT_FALSE(boxes[i].ownerVisible) << "warning shown after the result window";
     }
     EXPECT_EQ(driver::itemText(result, IDC_REPORT), c.report);
 
@@ -161,8 +142,8 @@ TEST_P(AccountCheck, ThroughTheResultWindow) {
     held.reset();
 
     for (const FileSizes& f : c.filesAfter) {
-        EXPECT_EQ(fileLength(mailboxPath(f.account)), f.mailbox) << "news.mbx of account " << f.account;
-        EXPECT_EQ(fileLength(mapPath(f.account)), f.map) << "news.bmp of account " << f.account;
+        EXPECT_EQ(fileLength(profile_.mailboxPath(f.account)), f.mailbox) << "news.mbx of account " << f.account;
+        EXPECT_EQ(fileLength(profile_.mapPath(f.account)), f.map) << "news.bmp of account " << f.account;
     }
 }
 
@@ -172,23 +153,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, AccountCheck, ::testing::ValuesIn(kCheckCases),
 // ---- The main window ------------------------------------------------------
 
 TEST_F(Tavix, MainWindowListsNewsAccountsByRawBytesWithItsControls) {
-    writeClient(6);
-    writeNewsAccount(0, "b");
-    writeNewsAccount(1, "B");
-    writeNewsAccount(2, "a");
-    writeDword(clientAccountKey(3), "kindOfFolder", 1);  // not news
-    writeString(clientAccountKey(3), "caption", "Mail");
-    writeNewsAccount(5, "ニュース");                     // 4 has no key
+    profile_.writeProperties(6);
+    writeAccount(0, "b");
+    writeAccount(1, "B");
+    writeAccount(2, "a");
+    writeAccount(3, "Mail", kMailKind);
+    writeAccount(5, "ニュース");  // 4 has no key
     HWND main = startMain();
     ASSERT_NE(main, nullptr);
     HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
     EXPECT_EQ(driver::listTexts(list), (std::vector<std::wstring>{L"B", L"a", L"b", L"ニュース"}));
     EXPECT_EQ(driver::listItemData(list), (std::vector<LPARAM>{1, 2, 0, 5}));
 
+    // clang-format off
     const struct { int id; std::wstring text; } buttons[] = {
         {IDC_SELECT_ALL, L"全選択(&A)"}, {IDC_INVERT_SELECTION, L"選択の切替(&I)"},
         {IDC_QUICK_CHECK, L"簡易チェック(&C)"}, {IDC_ESTIMATE, L"見積(&V)"}, {IDC_PSEUDO_DEFRAG, L"偽デフラグ(&D)"},
         {IDC_SHOW_REAL_DEFRAG, L"真デフラグの見積りも表示する(&S)"}, {IDCANCEL, L"閉じる"}};
+    // clang-format on
     for (const auto& button : buttons) {
         EXPECT_EQ(driver::itemText(main, button.id), button.text);
         EXPECT_EQ(IsWindowEnabled(GetDlgItem(main, button.id)) != FALSE, button.id != IDC_QUICK_CHECK) << button.id;
@@ -200,17 +182,19 @@ TEST_F(Tavix, MainWindowListsNewsAccountsByRawBytesWithItsControls) {
 }
 
 TEST_F(Tavix, SelectionCommands) {
-    writeClient(4);
-    for (int number = 0; number < 4; ++number) writeNewsAccount(number, std::string(1, 'a' + number));
+    profile_.writeProperties(4);
+    for (int number = 0; number < 4; ++number) writeAccount(number, std::string(1, 'a' + number));
     HWND main = startMain();
     ASSERT_NE(main, nullptr);
     HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
+    // clang-format off
     const struct { std::vector<int> before; WPARAM command; std::vector<int> after; } steps[] = {
         {{0, 2}, IDC_INVERT_SELECTION, {1, 3}},
         {{1}, IDC_SELECT_ALL, {0, 1, 2, 3}},
         {{2}, IDOK, {2}},             // Enter does nothing here
         {{2}, IDC_QUICK_CHECK, {2}},  // nor does the disabled quick check
     };
+    // clang-format on
     for (const auto& step : steps) {
         driver::selectOnly(list, step.before);
         ASSERT_TRUE(driver::sendCommand(main, step.command));
@@ -235,7 +219,7 @@ const CloseWay kCloseWays[] = {
 class CheckBoxSetting : public Tavix, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(CheckBoxSetting, SurvivesARestart) {
-    writeClient(0);
+    profile_.writeProperties(0);
     for (LRESULT state : {BST_CHECKED, BST_UNCHECKED}) {
         HWND main = startMain();
         ASSERT_NE(main, nullptr);
@@ -255,27 +239,34 @@ INSTANTIATE_TEST_SUITE_P(Ways, CheckBoxSetting, ::testing::ValuesIn(kCloseWays),
 
 TEST_F(Tavix, StartsWithAnErrorAndEndsWithoutTheClientsProperties) {
     ASSERT_TRUE(program_.start(tavixPath));
-    std::vector<driver::BoxRecord> boxes;
-    // The main window never becomes visible: the program ends after the box.
-    EXPECT_EQ(driver::waitForWindowAnsweringBoxes(program_, kMainTitle, &boxes), nullptr);
+    driver::MessageBoxRecorder recorder(program_.id());
+    bool mainShown = false;
+    while (program_.running()) {
+        mainShown = mainShown || driver::findWindow(program_.id(), kMainTitle) != nullptr;
+        Sleep(20);
+    }
+    expectExitWithZero();
+    const std::vector<driver::BoxRecord> boxes = recorder.finish();
+    EXPECT_FALSE(mainShown) << "the program ends after the box, without its window";
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"レジストリデータベースがオープンできません\n処理を中断します");
     EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
     EXPECT_EQ(boxes[0].owner, nullptr);
-    expectExitWithZero();
 }
 
 // ---- The result window as users see it ------------------------------------
 
 TEST_F(Tavix, ResultWindowIsCentredAndClosesOnlyByOkOrClose) {
-    writeClient(1);
-    writeNewsAccount(0, "Alpha");
+    profile_.writeProperties(1);
+    writeAccount(0, "Alpha");
     HWND main = startMain();
     ASSERT_NE(main, nullptr);
-    const struct { WPARAM command; std::wstring title; UINT closing; WPARAM closingParam; } runs[] = {
+    // clang-format off
+    const struct { WPARAM command; const wchar_t* title; UINT closing; WPARAM closingParam; } runs[] = {
         {IDC_ESTIMATE, kEstimateTitle, WM_CLOSE, 0},
         {IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, WM_COMMAND, IDOK},
     };
+    // clang-format on
     for (const auto& run : runs) {
         driver::postCommand(main, run.command);
         HWND result = driver::waitForWindow(program_.id(), run.title);

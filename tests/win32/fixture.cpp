@@ -1,8 +1,6 @@
-#include "win32_test_support.h"
+#include "fixture.h"
 
-#include <gtest/gtest.h>
-
-#include <vector>
+#include <utility>
 
 const char kClientPropertiesKey[] = "Software\\Halvorn\\Morvex\\Properties";
 const char kToolSettingsKey[] = "Software\\ULBAR\\tavix";
@@ -13,11 +11,11 @@ namespace {
 class WritableKey {
 public:
     explicit WritableKey(const std::string& keyPath) {
-        const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                            nullptr, &key_, nullptr);
+        const LONG status =
+            RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr);
         if (status != ERROR_SUCCESS) {
             key_ = nullptr;
-            ADD_FAILURE() << "RegCreateKeyExA " << keyPath << " failed: " << status;
+            fixtureFailed(std::string("RegCreateKeyExA ") + keyPath + " failed: " + std::to_string(status));
         }
     }
     ~WritableKey() {
@@ -29,12 +27,26 @@ public:
     void set(const char* name, DWORD type, const void* data, DWORD size) {
         if (key_ == nullptr) return;
         const LONG status = RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
-        if (status != ERROR_SUCCESS) ADD_FAILURE() << "RegSetValueExA " << name << " failed: " << status;
+        if (status != ERROR_SUCCESS)
+            fixtureFailed(std::string("RegSetValueExA ") + name + " failed: " + std::to_string(status));
     }
 
 private:
     HKEY key_ = nullptr;
 };
+
+// A new folder under the Windows temp folder. The process id and a counter
+// keep folders of parallel runs and of successive tests apart.
+std::string newTempFolder(const std::string& tag) {
+    char temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH) fixtureFailed("GetTempPathA failed");
+    static unsigned serial = 0;
+    const std::string path = std::string(temp) + "tavix-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++serial);
+    if (!CreateDirectoryA(path.c_str(), nullptr)) fixtureFailed("cannot create " + path);
+    return path;
+}
 
 // Opens an existing file for reading with full sharing, so that the helpers
 // never disturb what the code under test does.
@@ -56,12 +68,12 @@ void removeFolderTree(const std::string& folder) {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 removeFolderTree(path);
             } else if (!DeleteFileA(path.c_str())) {
-                ADD_FAILURE() << "cannot delete " << path;
+                fixtureFailed(std::string("cannot delete ") + path);
             }
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
-    if (!RemoveDirectoryA(folder.c_str())) ADD_FAILURE() << "cannot remove " << folder;
+    if (!RemoveDirectoryA(folder.c_str())) fixtureFailed(std::string("cannot remove ") + folder);
 }
 
 std::string clientAccountKey(int32_t accountNumber) {
@@ -71,7 +83,7 @@ std::string clientAccountKey(int32_t accountNumber) {
 void deleteKeyTree(const char* keyPath) {
     const LONG status = RegDeleteTreeA(HKEY_CURRENT_USER, keyPath);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        ADD_FAILURE() << "RegDeleteTreeA " << keyPath << " failed: " << status;
+        fixtureFailed(std::string("RegDeleteTreeA ") + keyPath + " failed: " + std::to_string(status));
     }
 }
 
@@ -113,41 +125,31 @@ bool queryValueShape(const std::string& keyPath, const char* name, DWORD* type, 
     return status == ERROR_SUCCESS;
 }
 
-void writeNewsAccount(int32_t accountNumber, const std::string& caption) {
-    writeDword(clientAccountKey(accountNumber), "kindOfFolder", 2);
+void writeAccount(int32_t accountNumber, const std::string& caption, DWORD kind) {
+    writeDword(clientAccountKey(accountNumber), "kindOfFolder", kind);
     writeString(clientAccountKey(accountNumber), "caption", caption);
 }
 
-TempFolder::TempFolder(const std::string& tag) {
-    char temp[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH) ADD_FAILURE() << "GetTempPathA failed";
-    // The process id and a counter keep folders of parallel runs and of
-    // successive tests apart.
-    static unsigned serial = 0;
-    path_ = std::string(temp) + "tavix-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++serial);
-    if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path_;
-}
+TempFolder::TempFolder(const std::string& tag) : path_(newTempFolder(tag)) {}
 
 TempFolder::~TempFolder() { removeFolderTree(path_); }
 
 std::string TempFolder::at(const std::string& relative) const { return path_ + "\\" + relative; }
 
 void makeFolder(const std::string& path) {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path;
+    if (!CreateDirectoryA(path.c_str(), nullptr)) fixtureFailed(std::string("cannot create ") + path);
 }
 
 void writeWholeFile(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << path;
+        fixtureFailed(std::string("cannot create ") + path);
         return;
     }
     DWORD written = 0;
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
-        ADD_FAILURE() << "cannot write " << path;
+        fixtureFailed(std::string("cannot write ") + path);
     }
     CloseHandle(file);
 }
@@ -155,13 +157,13 @@ void writeWholeFile(const std::string& path, const std::string& bytes) {
 void makeSparseFile(const std::string& path, uint64_t length) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << path;
+        fixtureFailed(std::string("cannot create ") + path);
         return;
     }
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(length);
     if (!SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-        ADD_FAILURE() << "cannot extend " << path << " to " << length;
+        fixtureFailed(std::string("cannot extend ") + path + " to " + std::to_string(length));
     }
     CloseHandle(file);
 }
@@ -173,14 +175,12 @@ std::string readFileAt(const std::string& path, uint64_t offset, uint32_t count)
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);
     DWORD got = 0;
-    const bool ok = SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) &&
-                    ReadFile(file, &bytes[0], count, &got, nullptr);
+    const bool ok =
+        SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) && ReadFile(file, &bytes[0], count, &got, nullptr);
     CloseHandle(file);
     bytes.resize(ok ? got : 0);
     return bytes;
 }
-
-std::string readFileHead(const std::string& path, uint32_t count) { return readFileAt(path, 0, count); }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -198,9 +198,58 @@ std::string patternBytes(size_t length) {
 
 HeldFile::HeldFile(const std::string& path)
     : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
-    if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << path;
+    if (handle_ == INVALID_HANDLE_VALUE) fixtureFailed(std::string("cannot hold ") + path);
 }
 
 HeldFile::~HeldFile() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+ClientProfile::ClientProfile(std::string folder, bool removeAfter)
+    : folder_(std::move(folder)), removeAfter_(removeAfter) {
+    deleteKeyTree(kClientPropertiesKey);
+    deleteKeyTree(kToolSettingsKey);
+}
+
+ClientProfile::ClientProfile(const std::string& tag) : ClientProfile(newTempFolder(tag), true) {}
+
+ClientProfile ClientProfile::keptIn(const std::string& folder) {
+    if (fileExists(folder)) removeFolderTree(folder);
+    makeFolder(folder);
+    return ClientProfile(folder, false);
+}
+
+ClientProfile::~ClientProfile() {
+    if (!removeAfter_) return;
+    deleteKeyTree(kClientPropertiesKey);
+    deleteKeyTree(kToolSettingsKey);
+    removeFolderTree(folder_);
+}
+
+void ClientProfile::writeProperties(DWORD numProperties) const {
+    writeString(kClientPropertiesKey, "rootPath", folder_);
+    writeDword(kClientPropertiesKey, "numProperties", numProperties);
+}
+
+void ClientProfile::writeFiles(int32_t accountNumber, const std::optional<std::string>& map,
+                               std::optional<uint64_t> mailboxLength) const {
+    constexpr uint64_t kLargestWrittenMailbox = 1 << 20;
+    makeFolder(accountFolder(accountNumber));
+    if (map) writeWholeFile(mapPath(accountNumber), *map);
+    if (!mailboxLength) return;
+    if (*mailboxLength <= kLargestWrittenMailbox) {
+        writeWholeFile(mailboxPath(accountNumber), patternBytes(static_cast<size_t>(*mailboxLength)));
+    } else {
+        makeSparseFile(mailboxPath(accountNumber), *mailboxLength);
+    }
+}
+
+std::string ClientProfile::mapPath(int32_t accountNumber) const { return accountFolder(accountNumber) + "\\news.bmp"; }
+
+std::string ClientProfile::mailboxPath(int32_t accountNumber) const {
+    return accountFolder(accountNumber) + "\\news.mbx";
+}
+
+std::string ClientProfile::accountFolder(int32_t accountNumber) const {
+    return folder_ + "\\account" + std::to_string(accountNumber);
 }

@@ -1,14 +1,16 @@
-// Drives a dialog program from another process, the way a user would see
-// it: starts the program, finds its windows by title, sends it commands,
-// answers its message boxes, reads its controls back and takes pictures of
-// its windows. Nothing here sleeps a fixed time: every wait polls for a
+// Drives a dialog program, from another process or from a helper thread, the
+// way a user would see it: starts the program, finds its windows by title,
+// sends it commands, answers its message boxes, reads its controls back and
+// takes pictures of its windows. Nothing here sleeps a fixed time: every wait polls for a
 // condition until a deadline. Text is read with the W calls, so it arrives
 // as UTF-16 whatever code page the program uses.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace driver {
@@ -65,15 +67,39 @@ struct BoxRecord {
     std::wstring text;
     BoxIcon icon;
     HWND owner;
-    bool awaitedVisible;  // whether the window waited for was already visible
+    bool ownerVisible;  // whether the owner was on screen when the box came
 };
 HWND findMessageBox(DWORD processId);
-// Records the box and presses its OK button.
-BoxRecord answerMessageBox(HWND box);
-// Waits for a visible window titled `title`, answering and recording every
-// message box that comes up before it; null when the program ends first.
-HWND waitForWindowAnsweringBoxes(const Program& program, const std::wstring& title, std::vector<BoxRecord>* boxes,
-                                 DWORD timeoutMs = kDeadlineMs);
+
+// Answers the message boxes that a process (by default this one) shows while
+// the recorder lives: a helper thread waits for each box to appear, records
+// it and presses OK, so code that warns with a modal MessageBoxA can run
+// inside a test, and a program can be driven through its warnings.
+//
+// A box is only recorded once it is visible, that is after its dialog has
+// been initialised, and the next box is only looked for after the previous
+// one is gone. Since MessageBoxA does not return before its box is gone,
+// every box the code showed has been recorded by the time that code returns;
+// nothing depends on how fast either thread runs.
+class MessageBoxRecorder {
+public:
+    explicit MessageBoxRecorder(DWORD processId = GetCurrentProcessId());
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    // Ends the helper thread and returns every box it answered, in order.
+    std::vector<BoxRecord> finish();
+
+private:
+    void answerBoxes();
+
+    DWORD processId_;
+    std::atomic<bool> stopping_{false};
+    bool boxStuck_ = false;
+    std::vector<BoxRecord> boxes_;
+    std::thread helper_;
+};
 
 // Copies the window from the screen, once its picture has stopped changing,
 // to a 24-bit BMP file.

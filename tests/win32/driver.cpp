@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "fixture.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -138,10 +140,12 @@ BoxIcon shownIcon(HWND box) {
     }
     const std::vector<uint32_t> shown = copyFromScreen(rect);
     if (shown.empty()) return BoxIcon::Unknown;
+    // clang-format off
     const struct { LPCSTR id; BoxIcon icon; } candidates[] = {{IDI_HAND, BoxIcon::Error},
                                                            {IDI_EXCLAMATION, BoxIcon::Warning},
                                                            {IDI_ASTERISK, BoxIcon::Information},
                                                            {IDI_QUESTION, BoxIcon::Question}};
+    // clang-format on
     uint64_t best = UINT64_MAX;
     uint64_t second = UINT64_MAX;
     BoxIcon found = BoxIcon::Unknown;
@@ -304,30 +308,41 @@ bool selectOnly(HWND list, const std::vector<int>& rows) {
 
 HWND findMessageBox(DWORD processId) { return searchWindows(processId, nullptr, true); }
 
-BoxRecord answerMessageBox(HWND box) {
-    BoxRecord record{itemText(box, 0xFFFF), BoxIcon::Unknown, GetWindow(box, GW_OWNER), false};
-    const DWORD start = GetTickCount();
-    while ((record.icon = shownIcon(box)) == BoxIcon::Unknown && !pastDeadline(start, kDeadlineMs / 4)) {
-        Sleep(kPollMs);
-    }
-    sendCommand(box, IDOK);
-    waitUntilGone(box);
-    return record;
+MessageBoxRecorder::MessageBoxRecorder(DWORD processId) : processId_(processId), helper_([this] { answerBoxes(); }) {}
+
+MessageBoxRecorder::~MessageBoxRecorder() {
+    if (helper_.joinable()) finish();
 }
 
-HWND waitForWindowAnsweringBoxes(const Program& program, const std::wstring& title, std::vector<BoxRecord>* boxes,
-                                 DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (HWND window = findWindow(program.id(), title)) return window;
-        if (HWND box = findMessageBox(program.id())) {
-            const bool awaitedVisible = findWindow(program.id(), title) != nullptr;
-            boxes->push_back(answerMessageBox(box));
-            boxes->back().awaitedVisible = awaitedVisible;
+std::vector<BoxRecord> MessageBoxRecorder::finish() {
+    stopping_ = true;
+    helper_.join();
+    // Reported here, on the caller's thread.
+    if (boxStuck_) fixtureFailed("a message box did not close after OK");
+    return boxes_;
+}
+
+void MessageBoxRecorder::answerBoxes() {
+    while (!stopping_) {
+        const HWND box = findMessageBox(processId_);
+        if (box == nullptr) {
+            Sleep(kPollMs);
             continue;
         }
-        if (!program.running() || pastDeadline(start, timeoutMs)) return nullptr;
-        Sleep(kPollMs);
+        const HWND owner = GetWindow(box, GW_OWNER);
+        BoxRecord record{itemText(box, 0xFFFF), BoxIcon::Unknown, owner, owner != nullptr && IsWindowVisible(owner)};
+        // The box may not be painted yet when it first shows.
+        const DWORD start = GetTickCount();
+        while ((record.icon = shownIcon(box)) == BoxIcon::Unknown && !pastDeadline(start, kDeadlineMs / 4)) {
+            Sleep(kPollMs);
+        }
+        boxes_.push_back(record);
+        // Posted, not sent: the box's own thread ends its modal loop.
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+        if (!waitUntilGone(box)) {
+            boxStuck_ = true;
+            return;
+        }
     }
 }
 
