@@ -14,7 +14,7 @@ cmake --build --preset win32 --target tavix tavix_demo
 
 out="$PWD/build/demo"
 prefix="$out/wineprefix"
-demo_exe=build/win32/tests/win32/e2e/tavix_demo.exe
+demo_exe=build/win32/demo/tavix_demo.exe
 data='C:\MorvexSample'
 mkdir -p "$out"
 trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true' EXIT
@@ -25,8 +25,13 @@ if [ -n "${DISPLAY:-}" ]; then
   scripts/wine-run.sh "$prefix" build/win32/tavix.exe
 else
   rm -f "$out"/*.bmp "$out"/*.png "$out"/report.txt
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
-    scripts/wine-run.sh "$prefix" "$demo_exe" run build/win32/tavix.exe "$data" "Z:$out"
+  # Wine's processes end before the virtual display does, so none of them
+  # complains about a lost X connection.
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    status=0
+    scripts/wine-run.sh "$1" "$2" run build/win32/tavix.exe "$3" "Z:$4" || status=$?
+    WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+    exit $status' demo "$prefix" "$demo_exe" "$data" "$out"
   for window in main-window result-window; do
     convert "$out/$window.bmp" -strip "$out/$window.png"
     rm -f "$out/$window.bmp"

@@ -4,11 +4,10 @@
 # Sourced by test.sh and demo.sh; can also be run on its own.
 set -euo pipefail
 
-tavix_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-deps_dir="$tavix_root/build/deps"
+benchmark_source=/usr/local/src/benchmark
 
 host_packages=(
-  cmake g++ make ninja-build clang libclang-rt-14-dev
+  cmake g++ make ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth imagemagick locales
@@ -43,11 +42,11 @@ ensure_locale() {
   locale-gen
 }
 
-# Google Benchmark has no MinGW build in Debian; its Debian source package is
-# built with the cross compiler by the win32 preset.
+# Google Benchmark has no MinGW build in Debian; the win32 preset builds its
+# Debian source package with the cross compiler, from outside the build tree.
+# Only the tests need it: the demo does not fetch it.
 ensure_benchmark_source() {
-  local dest="$deps_dir/benchmark"
-  [ -f "$dest/CMakeLists.txt" ] && return 0
+  [ -f "$benchmark_source/CMakeLists.txt" ] && return 0
   local list=/etc/apt/sources.list.d/tavix-deb-src.sources
   if ! apt-cache showsrc benchmark 2>/dev/null | grep -q '^Package: benchmark'; then
     cat > "$list" <<'SRC'
@@ -61,12 +60,15 @@ SRC
   fi
   local tmp
   tmp=$(mktemp -d)
+  # apt downloads as its own user, which must be able to write there.
+  chown _apt "$tmp"
   (cd "$tmp" && apt-get source --download-only -q benchmark)
-  mkdir -p "$dest"
-  tar -xzf "$tmp"/benchmark_*.orig.tar.gz -C "$dest" --strip-components=1
+  mkdir -p "$benchmark_source"
+  tar -xzf "$tmp"/benchmark_*.orig.tar.gz -C "$benchmark_source" --strip-components=1
   rm -rf "$tmp"
 }
 
+# tavix_setup [--with-benchmark-source]
 tavix_setup() {
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup: run as root (it installs Debian packages)" >&2
@@ -74,9 +76,11 @@ tavix_setup() {
   fi
   ensure_packages
   ensure_locale
-  ensure_benchmark_source
+  if [ "${1:-}" = --with-benchmark-source ]; then
+    ensure_benchmark_source
+  fi
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-  tavix_setup
+  tavix_setup --with-benchmark-source
 fi
