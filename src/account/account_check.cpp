@@ -11,7 +11,8 @@ const char kWarnMapRead[] = "\"news.bmp\"が読み込めませんでした";
 const char kWarnMailboxSize[] = "\"news.mbx\"のファイルサイズが取得できません";
 const char kWarnNoRootPath[] = "データフォルダ\"rootPath\"が取得できません";
 const char kWarnPathTooLong[] = "データフォルダのパスが長すぎるため処理できません";
-const char kWarnTooLarge[] = "\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした";
+const char kWarnMailboxTooLarge[] = "\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした";
+const char kWarnTailTooLarge[] = "\"news.bmp\"が2GB以降のブロックを使用中としているため、ファイルを変更しませんでした";
 const char kWarnMailboxTrim[] = "\"news.mbx\"の切り詰めに失敗しました";
 const char kWarnMapTrim[] = "\"news.bmp\"の切り詰めに失敗しました";
 const char kWarnMailboxDelete[] = "\"news.mbx\"の削除に失敗しました";
@@ -102,8 +103,13 @@ void deleteOrWarn(WarningOwner* owner, const std::string& path, const char* warn
 
 void pseudoDefragment(WarningOwner* owner, const AccountFiles& files, const BlockMapSummary& summary,
                       uint64_t mailboxSize) {
-    if (mailboxSize >= kLargestChangeableSize || tailSize(summary) >= kLargestChangeableSize) {
-        warnUser(owner, kWarnTooLarge);
+    // Each refusal names its own cause; the mailbox's size comes first.
+    if (mailboxSize >= kLargestChangeableSize) {
+        warnUser(owner, kWarnMailboxTooLarge);
+        return;
+    }
+    if (tailSize(summary) >= kLargestChangeableSize) {
+        warnUser(owner, kWarnTailTooLarge);
         return;
     }
     if (isEmpty(summary)) {

@@ -25,7 +25,8 @@ extern const char kWarnMapRead[];
 extern const char kWarnMailboxSize[];
 extern const char kWarnNoRootPath[];
 extern const char kWarnPathTooLong[];
-extern const char kWarnTooLarge[];
+extern const char kWarnMailboxTooLarge[];  // the mailbox is 2 GiB or more
+extern const char kWarnTailTooLarge[];     // the map marks blocks at or beyond 2 GiB
 extern const char kWarnMailboxTrim[];
 extern const char kWarnMapTrim[];
 extern const char kWarnMailboxDelete[];

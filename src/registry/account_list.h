@@ -13,4 +13,5 @@ struct ListedAccount {
 // Accounts 0 to numProperties - 1 whose key opens and whose kind reads as a
 // news account, ordered by the raw code page 932 bytes of their captions
 // (no locale, capitals first); equal captions keep their numbers' order.
+// The time it takes follows the number of account keys, not numProperties.
 std::vector<ListedAccount> listNewsAccounts();

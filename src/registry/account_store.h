@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr uint32_t kNewsAccountKind = 2;
 constexpr size_t kListCaptionCapacity = 128;
@@ -22,6 +23,10 @@ int32_t accountCount();
 // rootPath, at most kRootPathCapacity - 1 bytes; false when it is missing
 // or does not fit.
 bool readRootPath(std::string* rootPath);
+
+// The names of the properties key's subkeys, the account keys among them,
+// in no particular order; none when the key cannot be listed.
+std::vector<std::string> propertiesSubkeyNames();
 
 struct AccountKind {
     bool keyOpened;

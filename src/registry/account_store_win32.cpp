@@ -36,6 +36,12 @@ bool readRootPath(std::string* rootPath) {
     return true;
 }
 
+std::vector<std::string> propertiesSubkeyNames() {
+    std::vector<std::string> names;
+    listSubkeyNames(kPropertiesKey, &names);
+    return names;
+}
+
 AccountKind accountKind(int32_t accountNumber) {
     AccountKind result{false, false, 0};
     RegistryKey key;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class RegistryKey {
 public:
@@ -30,3 +31,6 @@ bool readDwordValue(HKEY key, const char* name, uint32_t* value);
 // A string of any length, up to its first zero; the registry does not
 // promise that a stored string ends in one.
 bool readStringValue(HKEY key, const char* name, std::string* value);
+// The names of the subkeys of HKEY_CURRENT_USER\<path>, in the registry's
+// order; false, with none, when the key cannot be opened for listing.
+bool listSubkeyNames(const char* path, std::vector<std::string>* names);

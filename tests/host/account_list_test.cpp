@@ -44,6 +44,28 @@ TEST_F(AccountList, LeavesOutAccountsThatAreNotReadableNewsAccounts) {
     EXPECT_EQ(listed(), (Rows{{4, "Account4"}, {0, "zero"}}));
 }
 
+// The accounts are found among the keys there are: only names that the
+// client's "Account%d" gives count, and a count far beyond them costs nothing.
+TEST_F(AccountList, FindsTheAccountKeysThereAreWhateverTheCount) {
+    add(0, 2, "zero");  // 1: no key
+    add(2, 2, "two");
+    add(3, 2, "three");
+    fakeWorld().accounts[3].keyName = "account3";  // the registry ignores case
+    add(4, 2, "four");
+    add(6, 2, "six");
+    // None of these is the key of account 1 or 5, which have none.
+    fakeWorld().otherKeyNames = {"Account05",         "Account+1", "Account 1", "Account1x",
+                                 "Account4294967297", "Account",   "Profile1",  "Account" + std::string(40, '1')};
+    fakeWorld().numProperties = 5;
+    EXPECT_EQ(listed(), (Rows{{4, "four"}, {3, "three"}, {2, "two"}, {0, "zero"}}));
+    EXPECT_EQ(fakeWorld().accountKeyOpens, 4);
+
+    fakeWorld().numProperties = 0x7FFFFFFF;
+    fakeWorld().accountKeyOpens = 0;
+    EXPECT_EQ(listed(), (Rows{{4, "four"}, {6, "six"}, {3, "three"}, {2, "two"}, {0, "zero"}}));
+    EXPECT_EQ(fakeWorld().accountKeyOpens, 5) << "one look at each account key, none at the numbers between";
+}
+
 TEST_F(AccountList, CountsOfZeroOrBelowListNothing) {
     add(0, 2, "zero");
     for (std::optional<uint32_t> count :

@@ -109,7 +109,17 @@ bool readRootPath(std::string* rootPath) {
     return true;
 }
 
+std::vector<std::string> propertiesSubkeyNames() {
+    if (!world.propertiesExist) return {};
+    std::vector<std::string> names = world.otherKeyNames;
+    for (const auto& [number, account] : world.accounts) {
+        names.push_back(account.keyName.empty() ? "Account" + std::to_string(number) : account.keyName);
+    }
+    return names;
+}
+
 AccountKind accountKind(int32_t accountNumber) {
+    ++world.accountKeyOpens;
     auto found = world.accounts.find(accountNumber);
     if (found == world.accounts.end()) return AccountKind{false, false, 0};
     return AccountKind{true, found->second.kind.has_value(), found->second.kind.value_or(0)};

@@ -33,6 +33,7 @@ struct FakeFile {
 struct FakeAccount {
     std::optional<uint32_t> kind;
     std::optional<std::string> caption;
+    std::string keyName = "";  // how its key is spelled; "Account<n>" when empty
 };
 
 struct FakeWorld {
@@ -48,6 +49,8 @@ struct FakeWorld {
     std::optional<std::string> rootPath;
     std::optional<uint32_t> numProperties;
     std::map<int32_t, FakeAccount> accounts;  // a missing entry: no key
+    std::vector<std::string> otherKeyNames;   // subkeys that are no account's
+    int accountKeyOpens = 0;
 };
 
 FakeWorld& fakeWorld();

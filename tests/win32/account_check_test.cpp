@@ -77,7 +77,10 @@ std::string mapEndingIn(size_t length, char lastByte) {
 const std::string kMap19Blocks("\xFF\x00\x04\x00\x00", 5);  // tail 19 blocks, 9 used, 3 bytes used
 
 const ExpectedWarning kMailboxOpenWarning{kWarnMailboxOpen, L"\"news.mbx\"がオープンできませんでした"};
-const ExpectedWarning kTooLargeWarning{kWarnTooLarge, L"\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした"};
+const ExpectedWarning kMailboxTooLargeWarning{kWarnMailboxTooLarge,
+                                              L"\"news.mbx\"が2GB以上のため、ファイルを変更しませんでした"};
+const ExpectedWarning kTailTooLargeWarning{
+    kWarnTailTooLarge, L"\"news.bmp\"が2GB以降のブロックを使用中としているため、ファイルを変更しませんでした"};
 
 // clang-format off
 const CheckCase kCases[] = {
@@ -91,13 +94,13 @@ const CheckCase kCases[] = {
      {kMailboxOpenWarning}, 5, 40 * 512},
     {"SkipsAMapHeldByTheClientSilently", kMap19Blocks, 40 * 512, Held::Map, false, "", {}, 5, 40 * 512},
     {"RefusesToChangeAMailboxOf3GiB", kMap19Blocks, k3GiB, Held::Nothing, false,
-     "3221225472 -->       9728 (  0%): ニュース表\r\n", {kTooLargeWarning}, 5, k3GiB},
+     "3221225472 -->       9728 (  0%): ニュース表\r\n", {kMailboxTooLargeWarning}, 5, k3GiB},
     // Only the low half of this size lies below 2 GiB.
     {"RefusesToChangeAMailboxOf5GiB", kMap19Blocks, k5GiB, Held::Nothing, false,
-     "5368709120 -->       9728 (  0%): ニュース表\r\n", {kTooLargeWarning}, 5, k5GiB},
+     "5368709120 -->       9728 (  0%): ニュース表\r\n", {kMailboxTooLargeWarning}, 5, k5GiB},
     // Last used block 4,799,992: the tail is (599,999 * 8 + 1) * 512 bytes.
     {"RefusesToChangeFilesWhenTheTailReaches2GiB", mapEndingIn(600000, '\x01'), 4096, Held::Nothing, false,
-     "      4096 --> 2457596416 (61439910%): ニュース表\r\n", {kTooLargeWarning}, 600000, 4096},
+     "      4096 --> 2457596416 (61439910%): ニュース表\r\n", {kTailTooLargeWarning}, 600000, 4096},
     // The last byte of the map is its last used byte, so the map keeps its length.
     {"LengthensTheMailboxToBlocksMarkedBeyondItsEnd", mapEndingIn(262144, '\x80'), 4096, Held::Nothing, false,
      "      4096 --> 1073741824 (26843545%): ニュース表\r\n", {}, 262144, 1ull << 30},
@@ -193,7 +196,7 @@ TEST_F(ClientDataTest, AccountsAppendToOneReportAndAWarningDoesNotStopTheRun) {
 // The warnings' text as the user sees it comes from the code page: the bytes
 // the program holds must mean exactly these characters.
 TEST(WarningTextTest, ProgramBytesMeanTheJapaneseText) {
-    for (const ExpectedWarning& warning : {kMailboxOpenWarning, kTooLargeWarning}) {
+    for (const ExpectedWarning& warning : {kMailboxOpenWarning, kMailboxTooLargeWarning, kTailTooLargeWarning}) {
         wchar_t wide[256] = {};
         const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, warning.bytes, -1, wide, 256);
         EXPECT_GT(length, 0);

@@ -67,6 +67,22 @@ TEST_F(RegistryTest, MissingAccountKeyInTheMiddleIsSkipped) {
     EXPECT_EQ(kind.kind, 2u);
 }
 
+// A damaged count far beyond the keys lists the accounts there are, as fast
+// as the right count: a walk over every number would take a day under Wine.
+TEST_F(RegistryTest, HugeAccountCountListsTheAccountKeysThereAre) {
+    writeDword(kClientPropertiesKey, "numProperties", 0x7FFFFFFF);
+    writeAccount(0, "zeta");
+    const std::string lowerCaseKey = std::string(kClientPropertiesKey) + "\\account2";  // Windows ignores case
+    writeDword(lowerCaseKey, "kindOfFolder", kNewsKind);
+    writeString(lowerCaseKey, "caption", "alpha");
+    writeAccount(5, "mid");
+    const std::string strayKey = std::string(kClientPropertiesKey) + "\\Account07";  // no account's key
+    writeDword(strayKey, "kindOfFolder", kNewsKind);
+    writeString(strayKey, "caption", "stray");
+
+    EXPECT_EQ(listedNumbers(), (std::vector<int32_t>{2, 5, 0}));
+}
+
 TEST_F(RegistryTest, NoAccountsWhenTheCountIsZeroOrMissing) {
     writeAccount(0, "news");
     createKey(kClientPropertiesKey);

@@ -1,0 +1,83 @@
+// How long the programs take as a user meets them, under Wine with the real
+// registry and files: start-up until the main window shows its list, for a
+// right and a damaged account count and for growing numbers of accounts,
+// and the account list alone, in this process. Run on a display:
+//   xvfb-run -a scripts/wine-run.sh build/win32/wineprefix build/win32/bench/program_bench.exe
+// It finds tavix.exe in the folder above its own, and writes the client's
+// keys in the prefix while it runs (so not beside the Wine tests).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "driver.h"
+#include "fixture.h"
+#include "registry/account_list.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+constexpr int64_t kDamagedCount = 0x7FFFFFFF;
+
+std::string programPath(const char* name) {
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    std::string folder = own;
+    folder.resize(folder.rfind('\\'));                       // ...\bench
+    return folder.substr(0, folder.rfind('\\') + 1) + name;  // beside bench\.
+}
+
+// numProperties `count` and `accounts` news accounts numbered from 0.
+void writeAccounts(const ClientProfile& profile, int64_t count, int64_t accounts) {
+    profile.writeProperties(static_cast<DWORD>(count));
+    for (int32_t number = 0; number < accounts; ++number) writeAccount(number, "news." + std::to_string(number));
+}
+
+void BM_ListNewsAccounts(benchmark::State& state) {
+    ClientProfile profile("bench");
+    writeAccounts(profile, state.range(0), state.range(1));
+    for (auto _ : state) {
+        const std::vector<ListedAccount> listed = listNewsAccounts();
+        if (static_cast<int64_t>(listed.size()) != state.range(1)) state.SkipWithError("wrong number listed");
+    }
+}
+
+// From the program's start until its main window is on screen with every
+// account in its list.
+void BM_StartUp(benchmark::State& state) {
+    ClientProfile profile("bench");
+    writeAccounts(profile, state.range(0), state.range(1));
+    const std::string tavix = programPath("tavix.exe");
+    for (auto _ : state) {
+        driver::Program program;
+        const auto start = std::chrono::steady_clock::now();
+        HWND main = program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle) : nullptr;
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        LRESULT rows = 0;
+        driver::sendAndWait(GetDlgItem(main, IDC_ACCOUNT_LIST), LB_GETCOUNT, 0, 0, &rows);
+        if (main == nullptr || rows != state.range(1)) state.SkipWithError("the list did not show");
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        DWORD exitCode = 0;
+        program.waitForExit(&exitCode);
+    }
+}
+
+void countsAndAccounts(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgNames({"count", "accounts"})->Args({3, 3})->Args({kDamagedCount, 3});
+    for (int64_t accounts : {500, 1000, 2000, 5000}) benchmark->Args({accounts, accounts});
+    benchmark->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ListNewsAccounts)->Apply(countsAndAccounts);
+BENCHMARK(BM_StartUp)->Apply(countsAndAccounts)->UseManualTime()->Iterations(5);
+
+}  // namespace
+
+void fixtureFailed(const std::string& what) {
+    std::fprintf(stderr, "program_bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+BENCHMARK_MAIN();
