@@ -1,9 +1,10 @@
 // How long the programs take as a user meets them, under Wine with the real
 // registry and files: start-up until the main window shows its list, for a
 // right and a damaged account count and for growing numbers of accounts,
-// and the account list alone, in this process. Run on a display:
+// and the account list alone, in this process; and an estimate of every
+// account by the window and by tavixc. Run on a display:
 //   xvfb-run -a scripts/wine-run.sh build/win32/wineprefix build/win32/bench/program_bench.exe
-// It finds tavix.exe in the folder above its own, and writes the client's
+// It finds tavix.exe and tavixc.exe in the folder above its own, and writes the client's
 // keys in the prefix while it runs (so not beside the Wine tests).
 #include <benchmark/benchmark.h>
 
@@ -27,6 +28,10 @@ std::string programPath(const char* name) {
     std::string folder = own;
     folder.resize(folder.rfind('\\'));                       // ...\bench
     return folder.substr(0, folder.rfind('\\') + 1) + name;  // beside bench\.
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // numProperties `count` and `accounts` news accounts numbered from 0.
@@ -54,13 +59,55 @@ void BM_StartUp(benchmark::State& state) {
         driver::Program program;
         const auto start = std::chrono::steady_clock::now();
         HWND main = program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle) : nullptr;
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(secondsSince(start));
         LRESULT rows = 0;
         driver::sendAndWait(GetDlgItem(main, IDC_ACCOUNT_LIST), LB_GETCOUNT, 0, 0, &rows);
         if (main == nullptr || rows != state.range(1)) state.SkipWithError("the list did not show");
         PostMessageW(main, WM_CLOSE, 0, 0);
         DWORD exitCode = 0;
         program.waitForExit(&exitCode);
+    }
+}
+
+// Accounts with a small block map and mailbox each, as an estimate reads them.
+void writeAccountsWithFiles(const ClientProfile& profile, int64_t accounts) {
+    writeAccounts(profile, accounts, accounts);
+    for (int32_t number = 0; number < accounts; ++number) profile.writeFiles(number, "\xFF\x0F", 40 * 512);
+}
+
+// From the window's start until the result window shows the estimate of
+// every account.
+void BM_WindowEstimate(benchmark::State& state) {
+    ClientProfile profile("bench");
+    writeAccountsWithFiles(profile, state.range(0));
+    const std::string tavix = programPath("tavix.exe");
+    for (auto _ : state) {
+        driver::Program program;
+        const auto start = std::chrono::steady_clock::now();
+        HWND main = program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle) : nullptr;
+        driver::sendCommand(main, IDC_SELECT_ALL);
+        driver::postCommand(main, IDC_ESTIMATE);
+        HWND result = driver::waitForWindow(program.id(), kEstimateTitle);
+        state.SetIterationTime(secondsSince(start));
+        if (result == nullptr) state.SkipWithError("no result window");
+        driver::sendCommand(result, IDOK);
+        driver::waitUntilGone(result);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        DWORD exitCode = 0;
+        program.waitForExit(&exitCode);
+    }
+}
+
+// From tavixc's start until it ends, its report written.
+void BM_TavixcEstimate(benchmark::State& state) {
+    ClientProfile profile("bench");
+    writeAccountsWithFiles(profile, state.range(0));
+    const std::string tavixc = programPath("tavixc.exe");
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const driver::ConsoleRun run = driver::runConsole(tavixc, L"estimate");
+        state.SetIterationTime(secondsSince(start));
+        if (!run.ended || run.exitCode != 0) state.SkipWithError("tavixc estimate failed");
     }
 }
 
@@ -72,6 +119,18 @@ void countsAndAccounts(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(BM_ListNewsAccounts)->Apply(countsAndAccounts);
 BENCHMARK(BM_StartUp)->Apply(countsAndAccounts)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_WindowEstimate)
+    ->ArgName("accounts")
+    ->Arg(500)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK(BM_TavixcEstimate)
+    ->ArgName("accounts")
+    ->Arg(500)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 
 }  // namespace
 

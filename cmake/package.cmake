@@ -1,4 +1,4 @@
-# The release archive: tavix-1.8.0.0-win32.zip with the program and the
+# The release archive: tavix-1.8.0.0-win32.zip with both programs and the
 # Japanese user's guide, converted to code page 932 with CRLF line ends so
 # that Notepad on any Japanese Windows reads it.
 set(TAVIX_GUIDE ${CMAKE_BINARY_DIR}/README-ja.txt)
@@ -9,7 +9,7 @@ add_custom_command(
   VERBATIM)
 add_custom_target(tavix_guide ALL DEPENDS ${TAVIX_GUIDE})
 
-install(TARGETS tavix RUNTIME DESTINATION .)
+install(TARGETS tavix tavixc RUNTIME DESTINATION .)
 install(FILES ${TAVIX_GUIDE} DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)

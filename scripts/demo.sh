@@ -3,14 +3,15 @@
 # on every run, so Pseudo-defrag can be tried again and again.
 # With a display, the window opens for you to use. Without one, a headless run
 # selects every account, runs Estimate with the true defragmentation line,
-# saves pictures of both windows under build/demo/ and prints the report.
+# saves pictures of both windows under build/demo/ and prints the report, then
+# the same report from tavixc, the command-line program.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/setup.sh
 tavix_setup
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target tavix tavix_demo
+cmake --build --preset win32 --target tavix tavixc tavix_demo
 
 out="$PWD/build/demo"
 prefix="$out/wineprefix"
@@ -40,4 +41,8 @@ else
   echo "Report (Estimate, every account, with the true defragmentation line):"
   tr -d '\r' < "$out/report.txt"
   echo "(fj.rec.travel has no block map, so it leaves no line; メール受信箱 is a mail account and is not listed.)"
+  echo
+  echo "The same from the command line, tavixc estimate --real:"
+  scripts/wine-run.sh "$prefix" build/win32/tavixc.exe estimate --real | iconv -f CP932 -t UTF-8 | tr -d '\r'
+  WINEPREFIX="$prefix" wineserver -w
 fi

@@ -17,6 +17,7 @@ const char kWarnMailboxTrim[] = "\"news.mbx\"の切り詰めに失敗しまし�
 const char kWarnMapTrim[] = "\"news.bmp\"の切り詰めに失敗しました";
 const char kWarnMailboxDelete[] = "\"news.mbx\"の削除に失敗しました";
 const char kWarnMapDelete[] = "\"news.bmp\"の削除に失敗しました";
+const char kReportTooLittleFree[] = "           空き領域が指定の下限に満たないため、ファイルを変更しませんでした\r\n";
 
 namespace {
 
@@ -101,8 +102,8 @@ void deleteOrWarn(WarningOwner* owner, const std::string& path, const char* warn
     if (!deleteFile(path.c_str())) warnUser(owner, warning);
 }
 
-void pseudoDefragment(WarningOwner* owner, const AccountFiles& files, const BlockMapSummary& summary,
-                      uint64_t mailboxSize) {
+void pseudoDefragment(WarningOwner* owner, ReportSink* report, const AccountFiles& files,
+                      const BlockMapSummary& summary, uint64_t mailboxSize, const MinFree& minFree) {
     // Each refusal names its own cause; the mailbox's size comes first.
     if (mailboxSize >= kLargestChangeableSize) {
         warnUser(owner, kWarnMailboxTooLarge);
@@ -110,6 +111,10 @@ void pseudoDefragment(WarningOwner* owner, const AccountFiles& files, const Bloc
     }
     if (tailSize(summary) >= kLargestChangeableSize) {
         warnUser(owner, kWarnTailTooLarge);
+        return;
+    }
+    if (!freesEnough(mailboxSize, tailSize(summary), minFree)) {
+        appendReport(report, kReportTooLittleFree);
         return;
     }
     if (isEmpty(summary)) {
@@ -131,6 +136,23 @@ bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, co
     return true;
 }
 
+bool freesEnough(uint64_t mailboxSize, uint64_t tailBytes, const MinFree& minFree) {
+    const uint64_t freed = mailboxSize > tailBytes ? mailboxSize - tailBytes : 0;
+    switch (minFree.unit) {
+    case MinFree::Unit::None:
+        return true;
+    case MinFree::Unit::Bytes:
+        return freed >= minFree.amount;
+    case MinFree::Unit::Percent: {
+        // freed * 100 >= amount * mailboxSize, without overflow for amounts up to 100.
+        const uint64_t needed =
+            minFree.amount * (mailboxSize / 100) + (minFree.amount * (mailboxSize % 100) + 99) / 100;
+        return freed >= needed;
+    }
+    }
+    return false;
+}
+
 std::string percentField(uint64_t part, uint64_t whole) {
     const uint64_t divisor = whole / 100;
     if (divisor == 0) return "---";
@@ -149,7 +171,8 @@ std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t comp
     return text + caption + "\r\n";
 }
 
-void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report) {
+void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report,
+                  const MinFree& minFree) {
     AccountFiles files;
     if (!locateAccountFiles(owner, accountNumber, &files)) return;
     BlockMapSummary summary{};
@@ -163,5 +186,5 @@ void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bo
     appendReport(report,
                  formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
 
-    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, files, summary, mailboxSize);
+    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, report, files, summary, mailboxSize, minFree);
 }

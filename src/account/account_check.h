@@ -17,6 +17,21 @@ enum class CheckMode : int { Estimate = 0, PseudoDefrag = 1 };
 constexpr uint64_t kLargestChangeableSize = 0x80000000ull;
 constexpr size_t kMaxPathBytes = 260;  // MAX_PATH, terminating zero included
 
+// The least free tail worth a cut (tavixc's --min-free): a share of the
+// mailbox in percent, or a number of bytes. The window cuts any free tail.
+struct MinFree {
+    enum class Unit { None, Percent, Bytes };
+    Unit unit = Unit::None;
+    uint64_t amount = 0;
+};
+
+// Whether cutting a mailbox of mailboxSize bytes to tailBytes frees at least
+// minFree. A tail beyond the mailbox's end frees nothing.
+bool freesEnough(uint64_t mailboxSize, uint64_t tailBytes, const MinFree& minFree);
+
+// The report's line for an account left alone because its cut frees too little.
+extern const char kReportTooLittleFree[];
+
 // Warnings, in code page 932.
 extern const char kWarnMapSize[];
 extern const char kWarnNoMemory[];
@@ -32,7 +47,8 @@ extern const char kWarnMapTrim[];
 extern const char kWarnMailboxDelete[];
 extern const char kWarnMapDelete[];
 
-void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report);
+void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report,
+                  const MinFree& minFree = MinFree());
 
 // "<rootPath>\account<n>\<fileName>"; false, with nothing built, when
 // rootPath is empty or the path would not fit in MAX_PATH.

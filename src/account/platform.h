@@ -1,13 +1,16 @@
-// The few platform operations the account check needs. The Windows program
-// links platform_win32.cpp; the host tests link an in-memory double that can
-// make any of them fail.
+// The few platform operations the account check needs. Both programs link
+// platform_win32.cpp for files and memory; the window shows warnings in
+// message boxes and the report in its report control (src/ui), tavixc writes
+// them to standard error and output (src/cli). The host tests link an
+// in-memory double that can make any of them fail.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// Opaque to the account check: a window on Windows, a recorder in tests.
-struct WarningOwner;  // the window that owns warning message boxes
+// Opaque to the account check: windows in tavix.exe, the console in tavixc,
+// recorders in tests.
+struct WarningOwner;  // whom a warning concerns: the window that owns it
 struct ReportSink;    // the report text, only ever appended to
 
 struct PlatformFile;  // an open file

@@ -1,4 +1,6 @@
-// The account check's platform operations on Win32, ANSI calls throughout.
+// The account check's file and memory operations on Win32, ANSI calls
+// throughout. How it reaches the user differs between the programs: see
+// src/ui/window_sink_win32.cpp and src/cli/console_sink.cpp.
 #include "account/platform.h"
 
 #include <windows.h>
@@ -6,7 +8,6 @@
 namespace {
 
 HANDLE handleOf(PlatformFile* file) { return reinterpret_cast<HANDLE>(file); }
-HWND windowOf(void* window) { return reinterpret_cast<HWND>(window); }
 
 }  // namespace
 
@@ -49,11 +50,3 @@ bool deleteFile(const char* path) { return DeleteFileA(path) != FALSE; }
 void* allocateBuffer(size_t size) { return LocalAlloc(LMEM_FIXED, size); }
 
 void freeBuffer(void* buffer) { LocalFree(buffer); }
-
-void warnUser(WarningOwner* owner, const char* message) {
-    MessageBoxA(windowOf(owner), message, nullptr, MB_OK | MB_ICONWARNING);
-}
-
-void appendReport(ReportSink* sink, const char* text) {
-    SendMessageA(windowOf(sink), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
-}

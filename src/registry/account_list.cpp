@@ -5,6 +5,8 @@
 
 #include "registry/account_store.h"
 
+const char kErrorNoProperties[] = "レジストリデータベースがオープンできません\n処理を中断します";
+
 namespace {
 
 // strcmp compares as unsigned char, so every two-byte character sorts after ASCII.

@@ -15,3 +15,8 @@ struct ListedAccount {
 // (no locale, capitals first); equal captions keep their numbers' order.
 // The time it takes follows the number of account keys, not numProperties.
 std::vector<ListedAccount> listNewsAccounts();
+
+// What both programs say when the client's properties key cannot be opened,
+// in code page 932; the line break is a bare line feed, as a message box
+// wants it.
+extern const char kErrorNoProperties[];

@@ -10,8 +10,6 @@
 
 namespace {
 
-const char kRegistryError[] = "レジストリデータベースがオープンできません\n処理を中断します";
-
 HWND accountList(HWND dialog) { return GetDlgItem(dialog, IDC_ACCOUNT_LIST); }
 
 LRESULT sendToControl(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -36,7 +34,7 @@ void greySizingCommands(HWND dialog) {
 
 INT_PTR initMainDialog(HWND dialog) {
     if (!openProperties()) {
-        MessageBoxA(nullptr, kRegistryError, nullptr, MB_ICONERROR);
+        MessageBoxA(nullptr, kErrorNoProperties, nullptr, MB_ICONERROR);
         EndDialog(dialog, 0);
         return TRUE;
     }

@@ -14,13 +14,6 @@ const DWORD kPollMs = 20;
 
 bool pastDeadline(DWORD start, DWORD timeoutMs) { return GetTickCount() - start > timeoutMs; }
 
-std::wstring widened(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                                    static_cast<int>(wide.size())));
-    return wide;
-}
-
 // Wine maps the Unix root to drive Z:.
 std::wstring windowsPath(const std::string& path) {
     std::wstring converted = widened(path);
@@ -188,6 +181,13 @@ bool writeBmp(const std::vector<uint32_t>& pixels, int w, int h, const std::stri
 
 }  // namespace
 
+std::wstring widened(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
 Program::~Program() { end(); }
 
 void Program::end() {
@@ -219,6 +219,42 @@ bool Program::waitForExit(DWORD* exitCode, DWORD timeoutMs) {
 
 bool Program::running() const {
     return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, DWORD timeoutMs) {
+    ConsoleRun run{false, 0, std::string(), std::string()};
+    std::string files[2];
+    HANDLE streams[2] = {};
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    for (int i = 0; i < 2; ++i) {
+        char temp[MAX_PATH] = {};
+        char name[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        GetTempFileNameA(temp, "out", 0, name);
+        files[i] = name;
+        streams[i] = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+    }
+    std::wstring commandLine = L"\"" + windowsPath(exePath) + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = streams[0];
+    startup.hStdError = streams[1];
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &process)) {
+        run.ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        if (!run.ended) TerminateProcess(process.hProcess, 1);
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(streams[i]);
+        (i == 0 ? run.output : run.errors) = readFileAt(files[i], 0, 1 << 24);
+        DeleteFileA(files[i].c_str());
+    }
+    return run;
 }
 
 HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly) {

@@ -39,6 +39,20 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
+// Text in the ANSI code page (932 here), as the user reads it.
+std::wstring widened(const std::string& text);
+
+// What a console program wrote and how it ended.
+struct ConsoleRun {
+    bool ended;  // false: still running at the deadline, then terminated
+    DWORD exitCode;
+    std::string output;  // standard output and error, byte for byte
+    std::string errors;
+};
+// Runs a console program (a Unix path is taken as drive Z:) with the given
+// arguments, as UTF-16 the way a console passes them, to its end.
+ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, DWORD timeoutMs = kDeadlineMs);
+
 // The process's top-level dialog (class "#32770") with this title, or null.
 HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly = true);
 // A visible one, or null at the deadline.

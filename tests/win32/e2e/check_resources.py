@@ -2,7 +2,8 @@
 """Checks what the resource compiler put into tavix.exe: the two dialog
 templates (styles, positions, ids, tab order, fonts, Japanese texts), the
 version resource, the manifest, and that the program needs no DLL beyond
-those Windows ships. Usage: check_resources.py tavix.exe"""
+those Windows ships; and the same, but dialogs, for the console program
+tavixc.exe. Usage: check_resources.py tavix.exe tavixc.exe"""
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -43,7 +44,8 @@ EXPECTED_DIALOGS = {
           ]),
 }
 CLASS_ATOMS = {"button": BUTTON, "edit": EDIT, "listbox": LISTBOX}
-SHIPPED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll"}
+SHIPPED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll",
+                "shell32.dll", "version.dll"}
 SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
                 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
@@ -116,7 +118,7 @@ def check_dialogs(found):
             check(f"dialog {dialog_id} control {wanted[0]}", actual, wanted)
 
 
-def check_version(pe, found):
+def check_version(pe, found, description):
     check("version language", found.get((pefile.RESOURCE_TYPE["RT_VERSION"], 1), (None,))[0], 0x0411)
     fixed = pe.VS_FIXEDFILEINFO[0]
     check("file version", (fixed.FileVersionMS, fixed.FileVersionLS), (0x00010008, 0))
@@ -131,7 +133,7 @@ def check_version(pe, found):
             translations.append(var.entry.get(b"Translation"))
     check("string tables", list(tables), [b"041104b0"])
     strings = tables.get(b"041104b0", {})
-    check("description", strings.get("FileDescription"), "Morvex News System Checker")
+    check("description", strings.get("FileDescription"), description)
     check("file version text", strings.get("FileVersion"), "1.8.0.0")
     check("translation", translations, ["0x0411 0x04b0"])
 
@@ -153,16 +155,22 @@ def check_manifest(found):
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 
 
-def main():
-    pe = pefile.PE(sys.argv[1])
+def check_program(path, description, subsystem, dialogs):
+    pe = pefile.PE(path)
     found = resources(pe)
-    check_dialogs(found)
-    check_version(pe, found)
+    if dialogs:
+        check_dialogs(found)
+    check_version(pe, found, description)
     check_manifest(found)
-    check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+    check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
     check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
     dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     check("DLLs Windows does not ship", sorted(dlls - SHIPPED_DLLS), [])
+
+
+def main():
+    check_program(sys.argv[1], "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True)
+    check_program(sys.argv[2], "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(failures)} failure(s)")

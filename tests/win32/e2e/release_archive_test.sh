@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The release archive as a user gets it: unpacked, it holds the program and
-# the Japanese guide, and the program in it starts under Wine.
+# The release archive as a user gets it: unpacked, it holds both programs
+# and the Japanese guide, and the programs in it start under Wine.
 #   release_archive_test.sh ZIP WORK_DIR E2E_DRIVER WINE_RUN WINE_PREFIX
 set -euo pipefail
 zip=$1 dir=$2 e2e=$3 wine_run=$4 prefix=$5
@@ -11,7 +11,7 @@ mkdir -p "$dir"
 (cd "$dir" && cmake -E tar xf "$zip")
 
 listing=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
-if [ "$listing" != "./README-ja.txt ./tavix.exe " ]; then
+if [ "$listing" != "./README-ja.txt ./tavix.exe ./tavixc.exe " ]; then
   echo "unexpected archive contents: $listing"
   exit 1
 fi
@@ -21,5 +21,5 @@ if ! iconv -f CP932 -t UTF-8 "$dir/README-ja.txt" | grep -q '偽デフラグ'; t
 fi
 grep -q $'\r$' "$dir/README-ja.txt" || { echo "README-ja.txt lacks CRLF line ends"; exit 1; }
 
-"$wine_run" "$prefix" "$e2e" "$dir/tavix.exe" \
-  --gtest_filter='Tavix.MainWindowListsNewsAccountsByRawBytesWithItsControls:Tavix.StartsWithAnErrorAndEndsWithoutTheClientsProperties'
+"$wine_run" "$prefix" "$e2e" "$dir/tavix.exe" "$dir/tavixc.exe" \
+  --gtest_filter='Tavix.MainWindowListsNewsAccountsByRawBytesWithItsControls:Tavix.StartsWithAnErrorAndEndsWithoutTheClientsProperties:Tavixc.EndsWithTwoWithoutTheClientsProperties'

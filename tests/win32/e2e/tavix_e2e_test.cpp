@@ -1,6 +1,8 @@
-// tavix.exe end to end: the client's registry data and account files are
-// set up here, the program runs as a process of its own and is driven
-// through its windows like a user would. Usage: tavix_e2e <path of tavix.exe>
+// Both programs end to end: the client's registry data and account files
+// are set up here, tavix.exe runs as a process of its own and is driven
+// through its windows like a user would, tavixc.exe runs as a console
+// process and what it writes is taken byte for byte.
+// Usage: tavix_e2e <path of tavix.exe> <path of tavixc.exe>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 namespace {
 
 std::string tavixPath;
+std::string tavixcPath;
 
 // realDefrag as stored; 0xDEAD when missing or not a REG_DWORD.
 uint32_t storedRealDefrag() {
@@ -24,6 +27,19 @@ uint32_t storedRealDefrag() {
     const LONG status =
         RegGetValueA(HKEY_CURRENT_USER, kToolSettingsKey, "realDefrag", RRF_RT_REG_DWORD, nullptr, &value, &size);
     return status == ERROR_SUCCESS ? value : 0xDEAD;
+}
+
+// Listed as Alpha (1), Zulu (0), ニュース表 (2); account 3 is not news.
+void writeSampleAccounts(const ClientProfile& profile) {
+    profile.writeProperties(4);
+    writeAccount(0, "Zulu");
+    profile.writeFiles(0, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
+    writeAccount(1, "Alpha");
+    profile.writeFiles(1, std::string(2, '\0'), 1024);
+    writeAccount(2, "ニュース表");  // its last byte is 0x5C, a backslash
+    profile.writeFiles(2, "\x01", 750);
+    writeAccount(3, "Mail", kMailKind);
+    profile.writeFiles(3, "\x01", 512);
 }
 
 class Tavix : public ::testing::Test {
@@ -73,21 +89,7 @@ struct CheckCase {
     std::vector<int> selectionAfter;
 };
 
-class AccountCheck : public Tavix, public ::testing::WithParamInterface<CheckCase> {
-protected:
-    // Listed as Alpha (1), Zulu (0), ニュース (2); account 3 is not news.
-    void writeAccounts() {
-        profile_.writeProperties(4);
-        writeAccount(0, "Zulu");
-        profile_.writeFiles(0, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
-        writeAccount(1, "Alpha");
-        profile_.writeFiles(1, std::string(2, '\0'), 1024);
-        writeAccount(2, "ニュース");
-        profile_.writeFiles(2, "\x01", 750);
-        writeAccount(3, "Mail", kMailKind);
-        profile_.writeFiles(3, "\x01", 512);
-    }
-};
+class AccountCheck : public Tavix, public ::testing::WithParamInterface<CheckCase> {};
 
 const std::vector<FileSizes> kUnchanged = {{0, 20480, 5}, {1, 1024, 2}, {2, 750, 1}, {3, 512, 1}};
 const wchar_t kAlphaShort[] = L"      1024 -->          0 (  0%): Alpha\r\n";
@@ -99,7 +101,7 @@ const CheckCase kCheckCases[] = {
     {"PseudoDefragTrimsDeletesAndClearsSelection", IDC_PSEUDO_DEFRAG, true, {0, 1, 2}, -1, kPseudoDefragTitle, {},
      L"      1024 -->          0 (  0%): \r\n           -->          0 (  0%): Alpha\r\n"
      L"     20480 -->       9728 ( 47%): \r\n           -->       4608 ( 22%): Zulu\r\n"
-     L"       750 -->        512 ( 73%): \r\n           -->        512 ( 73%): ニュース\r\n",
+     L"       750 -->        512 ( 73%): \r\n           -->        512 ( 73%): ニュース表\r\n",
      {{0, 9728, 3}, {1, kNoFile, kNoFile}, {2, 512, 1}, {3, 512, 1}}, {}},
     {"HeldMailboxIsWarnedBeforeTheWindowAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, kPseudoDefragTitle,
      {L"\"news.mbx\"がオープンできませんでした"}, kAlphaShort,
@@ -109,7 +111,7 @@ const CheckCase kCheckCases[] = {
 
 TEST_P(AccountCheck, ThroughTheResultWindow) {
     const CheckCase& c = GetParam();
-    writeAccounts();
+    writeSampleAccounts(profile_);
     std::optional<HeldFile> held;
     if (c.heldMailbox >= 0) held.emplace(profile_.mailboxPath(c.heldMailbox));
     HWND main = startMain();
@@ -291,14 +293,115 @@ TEST_F(Tavix, ResultWindowIsCentredAndClosesOnlyByOkOrClose) {
     closeMain(main);
 }
 
+// ---- tavixc on the same profiles ------------------------------------------
+
+std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
+    std::vector<uint64_t> lengths;
+    for (int32_t number = 0; number < 4; ++number) {
+        lengths.push_back(fileLength(profile.mailboxPath(number)));
+        lengths.push_back(fileLength(profile.mapPath(number)));
+    }
+    return lengths;
+}
+
+class Tavixc : public Tavix {
+protected:
+    driver::ConsoleRun tavixc(const std::wstring& arguments) { return driver::runConsole(tavixcPath, arguments); }
+
+    // The report of a command on every account, through the windows.
+    std::wstring windowReport(WPARAM command, const wchar_t* title, bool showRealDefrag) {
+        HWND main = startMain();
+        driver::sendCommand(main, IDC_SELECT_ALL);
+        driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_SETCHECK, showRealDefrag);
+        driver::postCommand(main, command);
+        HWND result = driver::waitForWindow(program_.id(), title);
+        const std::wstring report = driver::itemText(result, IDC_REPORT);
+        driver::sendCommand(result, IDOK);
+        driver::waitUntilGone(result);
+        closeMain(main);
+        return report;
+    }
+};
+
+TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
+    writeSampleAccounts(profile_);
+    const driver::ConsoleRun estimate = tavixc(L"estimate --real");
+    EXPECT_EQ(driver::widened(estimate.output), windowReport(IDC_ESTIMATE, kEstimateTitle, true));
+    EXPECT_EQ(estimate.exitCode, 0u);
+
+    const std::wstring windowTrim = windowReport(IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, false);
+    const std::vector<uint64_t> windowLengths = fileLengths(profile_);
+    ClientProfile copy("tavixc");  // the same accounts afresh, for tavixc to trim
+    writeSampleAccounts(copy);
+    const driver::ConsoleRun trim = tavixc(L"trim");
+    EXPECT_EQ(driver::widened(trim.output), windowTrim);
+    EXPECT_EQ(fileLengths(copy), windowLengths);
+    EXPECT_EQ(trim.errors, "");
+    EXPECT_EQ(trim.exitCode, 0u);
+}
+
+// One account whose cut frees exactly half its mailbox: 9728 of 19456 bytes.
+struct MinFreeCase {
+    const wchar_t* minFree;
+    bool cut;
+};
+
+class TavixcMinFree : public Tavixc, public ::testing::WithParamInterface<MinFreeCase> {};
+
+TEST_P(TavixcMinFree, CutsOnlyFromTheThresholdOn) {
+    profile_.writeProperties(1);
+    writeAccount(0, "half");
+    profile_.writeFiles(0, std::string("\xFF\x00\x04", 3), 38 * 512);
+    const driver::ConsoleRun run = tavixc(std::wstring(L"trim --min-free ") + GetParam().minFree);
+    EXPECT_EQ(
+        driver::widened(run.output),
+        std::wstring(L"     19456 -->       9728 ( 50%): half\r\n") +
+            (GetParam().cut ? L""
+                            : L"           空き領域が指定の下限に満たないため、ファイルを変更しませんでした\r\n"));
+    EXPECT_EQ(fileLength(profile_.mailboxPath(0)), GetParam().cut ? 9728u : 19456u);
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Thresholds, TavixcMinFree,
+                         ::testing::Values(MinFreeCase{L"49%", true}, MinFreeCase{L"50%", true},
+                                           MinFreeCase{L"51%", false}, MinFreeCase{L"9728", true},
+                                           MinFreeCase{L"9729", false}));
+
+// Named accounts go in list order; a name that is no listed news account,
+// and a mailbox the client holds open, each leave a line on standard error.
+TEST_F(Tavixc, UnknownAccountsAndWarningsGoToStandardErrorAndEndWithOne) {
+    writeSampleAccounts(profile_);
+    HeldFile held(profile_.mailboxPath(0));
+    const driver::ConsoleRun run = tavixc(L"trim 3 --caption ニュース表 0 --caption nobody");
+    EXPECT_EQ(driver::widened(run.output), L"       750 -->        512 ( 73%): ニュース表\r\n");
+    EXPECT_EQ(driver::widened(run.errors), L"tavixc: アカウント 3 はニュースアカウントの一覧にありません\r\n"
+                                           L"tavixc: アカウント名 \"nobody\" のニュースアカウントはありません\r\n"
+                                           L"Zulu: \"news.mbx\"がオープンできませんでした\r\n");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(fileLength(profile_.mapPath(0)), 5u) << "the held account is left as it was";
+    EXPECT_EQ(fileLength(profile_.mailboxPath(2)), 512u) << "the others are handled";
+}
+
+TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
+    const driver::ConsoleRun run = tavixc(L"list");
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(driver::widened(run.errors), L"レジストリデータベースがオープンできません\r\n処理を中断します\r\n");
+    EXPECT_EQ(run.exitCode, 2u);
+
+    const driver::ConsoleRun version = tavixc(L"--version");
+    EXPECT_EQ(version.output, "tavixc 1.8.0.0\r\n");
+    EXPECT_EQ(version.exitCode, 0u);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <path of tavix.exe>\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <path of tavix.exe> <path of tavixc.exe>\n", argv[0]);
         return 2;
     }
     tavixPath = argv[1];
+    tavixcPath = argv[2];
     return RUN_ALL_TESTS();
 }

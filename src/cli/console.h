@@ -1,0 +1,24 @@
+// tavixc's console: its arguments, its two output streams and its version.
+// console_win32.cpp implements it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command line's arguments after the program's name, as code page 932
+// bytes, split the way Windows splits a command line.
+std::vector<std::string> commandArguments();
+// Bytes as they are: code page 932 text with CRLF line ends.
+void writeStandardOutput(const std::string& bytes);
+void writeStandardError(const std::string& bytes);
+// "1.8.0.0", from the program's version resource.
+std::string programVersion();
+
+// Whom the account check's warnings concern in tavixc: a warning goes to
+// standard error as "<caption>: <warning>" and marks the account as warned.
+struct WarningOwner {
+    std::string caption;
+    bool warned;
+};
+// The report goes to standard output as it comes.
+struct ReportSink {};

@@ -1,0 +1,116 @@
+#include "cli/tavixc.h"
+
+#include <set>
+
+#include "account/account_check.h"
+#include "cli/cli_options.h"
+#include "cli/console.h"
+#include "registry/account_list.h"
+#include "registry/account_store.h"
+
+namespace {
+
+const char kUsage[] = "使い方: tavixc <コマンド> [オプション] [アカウント...]\r\n"
+                      "Morvex のニュースアカウントの空き領域を報告し、最後に使われているブロック\r\n"
+                      "より後ろを切り詰めます。Morvex を終了してから実行してください。\r\n"
+                      "\r\n"
+                      "コマンド:\r\n"
+                      "  list       ニュースアカウントの番号と名前を一覧の順に表示します\r\n"
+                      "  estimate   報告だけを表示します (見積)。ファイルは変更しません\r\n"
+                      "  trim       報告を表示したあと、空き領域を切り詰めます (偽デフラグ)\r\n"
+                      "\r\n"
+                      "オプション:\r\n"
+                      "  --real              真デフラグの見積りも表示します\r\n"
+                      "  --min-free N%|SIZE  切り詰めで空く領域がメールボックスの N% 以上か、SIZE\r\n"
+                      "                      バイト以上 (K, M, G は 1024 倍単位) のアカウントだけを\r\n"
+                      "                      切り詰めます (trim のみ)\r\n"
+                      "  --caption NAME      アカウントを番号ではなく名前で指定します\r\n"
+                      "  --help              この説明を表示します\r\n"
+                      "  --version           版を表示します\r\n"
+                      "\r\n"
+                      "アカウントは list が表示する番号で指定します。指定しなければ、すべての\r\n"
+                      "ニュースアカウントを一覧の順に処理します。\r\n"
+                      "\r\n"
+                      "終了コード: 0 正常終了、1 警告が出たか不明なアカウントがあった、\r\n"
+                      "            2 使い方の誤りか、Morvex の設定がレジストリにない\r\n";
+
+const char kMoreHelp[] = "tavixc --help で使い方を表示します\r\n";
+
+void complain(const std::string& what) { writeStandardError("tavixc: " + what + "\r\n"); }
+
+// The listed rows an account name picks; none, with a complaint, when it
+// names no listed news account or, by caption, more than one.
+std::vector<size_t> rowsNamed(const std::vector<ListedAccount>& listed, const AccountName& name) {
+    std::vector<size_t> rows;
+    for (size_t row = 0; row < listed.size(); ++row) {
+        if (name.byCaption ? listed[row].caption == name.caption : listed[row].accountNumber == name.number) {
+            rows.push_back(row);
+        }
+    }
+    if (rows.empty() && name.byCaption) {
+        complain("アカウント名 \"" + name.caption + "\" のニュースアカウントはありません");
+    } else if (rows.empty()) {
+        complain("アカウント " + std::to_string(name.number) + " はニュースアカウントの一覧にありません");
+    } else if (rows.size() > 1) {
+        complain("アカウント名 \"" + name.caption + "\" のニュースアカウントが複数あります。番号で指定してください");
+        rows.clear();
+    }
+    return rows;
+}
+
+// The rows to handle, in list order as the window handles its selection;
+// every row when no account is named.
+std::set<size_t> selectedRows(const std::vector<ListedAccount>& listed, const std::vector<AccountName>& names,
+                              bool* allKnown) {
+    std::set<size_t> rows;
+    for (size_t row = 0; names.empty() && row < listed.size(); ++row) rows.insert(row);
+    for (const AccountName& name : names) {
+        const std::vector<size_t> named = rowsNamed(listed, name);
+        if (named.empty()) *allKnown = false;
+        rows.insert(named.begin(), named.end());
+    }
+    return rows;
+}
+
+}  // namespace
+
+int runTavixc(const std::vector<std::string>& arguments) {
+    CliOptions options;
+    std::string error;
+    if (!parseCommandLine(arguments, &options, &error)) {
+        complain(error);
+        writeStandardError(kMoreHelp);
+        return 2;
+    }
+    if (options.command == CliCommand::Help) {
+        writeStandardOutput(kUsage);
+        return 0;
+    }
+    if (options.command == CliCommand::Version) {
+        writeStandardOutput("tavixc " + programVersion() + "\r\n");
+        return 0;
+    }
+    if (!openProperties()) {
+        std::string lines = kErrorNoProperties;
+        lines.replace(lines.find('\n'), 1, "\r\n");
+        writeStandardError(lines + "\r\n");
+        return 2;
+    }
+
+    const std::vector<ListedAccount> listed = listNewsAccounts();
+    if (options.command == CliCommand::List) {
+        for (const ListedAccount& account : listed) {
+            writeStandardOutput(std::to_string(account.accountNumber) + "\t" + account.caption + "\r\n");
+        }
+        return 0;
+    }
+    bool allFine = true;
+    const CheckMode mode = options.command == CliCommand::Trim ? CheckMode::PseudoDefrag : CheckMode::Estimate;
+    for (size_t row : selectedRows(listed, options.accounts, &allFine)) {
+        WarningOwner owner{listed[row].caption, false};
+        ReportSink report;
+        checkAccount(&owner, listed[row].accountNumber, mode, options.showRealDefrag, &report, options.minFree);
+        allFine = allFine && !owner.warned;
+    }
+    return allFine ? 0 : 1;
+}

@@ -1,0 +1,10 @@
+// tavixc, the account check from the command line: list, estimate, trim.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs the command the arguments give and returns the exit code: 0 when
+// every named account was handled without a warning, 1 when one warned or
+// was unknown, 2 for a usage error or when the client's data is missing.
+int runTavixc(const std::vector<std::string>& arguments);
