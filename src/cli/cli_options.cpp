@@ -74,13 +74,13 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
             return true;
         } else if (argument == "--real") {
             options->showRealDefrag = true;
-        } else if (argument.compare(0, 10, "--min-free") == 0 && optionValue(arguments, &i, "--min-free", &value)) {
+        } else if (optionValue(arguments, &i, "--min-free", &value)) {
             if (!parseMinFree(value, &options->minFree)) {
                 *error = "--min-free の値が正しくありません: " + value;
                 return false;
             }
             haveMinFree = true;
-        } else if (argument.compare(0, 9, "--caption") == 0 && optionValue(arguments, &i, "--caption", &value)) {
+        } else if (optionValue(arguments, &i, "--caption", &value)) {
             options->accounts.push_back(AccountName{true, 0, value});
         } else if (argument.compare(0, 1, "-") == 0) {
             *error = "不明なオプションか、値がありません: " + argument;

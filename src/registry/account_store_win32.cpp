@@ -36,11 +36,7 @@ bool readRootPath(std::string* rootPath) {
     return true;
 }
 
-std::vector<std::string> propertiesSubkeyNames() {
-    std::vector<std::string> names;
-    listSubkeyNames(kPropertiesKey, &names);
-    return names;
-}
+std::vector<std::string> propertiesSubkeyNames() { return subkeyNames(kPropertiesKey); }
 
 AccountKind accountKind(int32_t accountNumber) {
     AccountKind result{false, false, 0};

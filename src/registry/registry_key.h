@@ -32,5 +32,5 @@ bool readDwordValue(HKEY key, const char* name, uint32_t* value);
 // promise that a stored string ends in one.
 bool readStringValue(HKEY key, const char* name, std::string* value);
 // The names of the subkeys of HKEY_CURRENT_USER\<path>, in the registry's
-// order; false, with none, when the key cannot be opened for listing.
-bool listSubkeyNames(const char* path, std::vector<std::string>* names);
+// order; none when the key cannot be opened for listing.
+std::vector<std::string> subkeyNames(const char* path);

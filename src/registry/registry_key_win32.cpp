@@ -34,20 +34,21 @@ bool readStringValue(HKEY key, const char* name, std::string* value) {
     return true;
 }
 
-bool listSubkeyNames(const char* path, std::vector<std::string>* names) {
+std::vector<std::string> subkeyNames(const char* path) {
+    std::vector<std::string> names;
     RegistryKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ENUMERATE_SUB_KEYS, key.receive()) != ERROR_SUCCESS) {
-        return false;
+        return names;
     }
     for (DWORD index = 0;; ++index) {
         char name[256];  // a key name has at most 255 characters
         DWORD length = sizeof name;
         const LONG status = RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_SUCCESS) {
-            names->emplace_back(name, length);
+            names.emplace_back(name, length);
         } else if (status != ERROR_MORE_DATA) {  // a longer name in two-byte characters is no account's
             break;                               // ERROR_NO_MORE_ITEMS, or the key went away
         }
     }
-    return true;
+    return names;
 }

@@ -87,16 +87,6 @@ void deleteKeyTree(const char* keyPath) {
     }
 }
 
-CleanRegistry::CleanRegistry() {
-    deleteKeyTree(kClientPropertiesKey);
-    deleteKeyTree(kToolSettingsKey);
-}
-
-CleanRegistry::~CleanRegistry() {
-    deleteKeyTree(kClientPropertiesKey);
-    deleteKeyTree(kToolSettingsKey);
-}
-
 void writeDword(const std::string& keyPath, const char* name, DWORD value) {
     WritableKey(keyPath).set(name, REG_DWORD, &value, sizeof value);
 }

@@ -33,16 +33,6 @@ void fixtureFailed(const std::string& what);
 
 std::string clientAccountKey(int32_t accountNumber);
 
-// Deletes the client's properties and tavix's own key, so that every test
-// starts from a registry without them and leaves none behind.
-class CleanRegistry {
-public:
-    CleanRegistry();
-    ~CleanRegistry();
-    CleanRegistry(const CleanRegistry&) = delete;
-    CleanRegistry& operator=(const CleanRegistry&) = delete;
-};
-
 void deleteKeyTree(const char* keyPath);
 void writeDword(const std::string& keyPath, const char* name, DWORD value);
 void writeBinary(const std::string& keyPath, const char* name, const std::string& bytes);

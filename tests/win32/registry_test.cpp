@@ -16,7 +16,7 @@ namespace {
 
 class RegistryTest : public ::testing::Test {
 private:
-    CleanRegistry clean_;
+    ClientProfile profile_{"registry"};  // starts and ends without the client's keys and tavix's own
 };
 
 std::vector<int32_t> listedNumbers() {
