@@ -30,7 +30,7 @@ run_fuzzer() {
 }
 
 echo "== format: the sources as .clang-format lays them out"
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+find src tests bench demo \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
 
 echo "== host: unit tests with AddressSanitizer and UBSan"
 cmake --preset host

@@ -31,7 +31,7 @@ std::string rightAligned(const std::string& text, size_t width) {
 }
 
 // Finds both paths, or warns and returns false.
-bool locateAccountFiles(WarningOwner* owner, int32_t accountNumber, AccountFiles* files) {
+bool locateAccountFiles(const WarningOwner& owner, int32_t accountNumber, AccountFiles* files) {
     std::string rootPath;
     if (!readRootPath(&rootPath) || rootPath.empty()) {
         warnUser(owner, kWarnNoRootPath);
@@ -49,7 +49,7 @@ enum class MapResult { Analysed, Missing, Failed };
 
 // Reads the whole block map once and analyses it. A missing map is not an
 // error: such an account has nothing to report.
-MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockMapSummary* summary) {
+MapResult analyzeMapFile(const WarningOwner& owner, const std::string& mapPath, BlockMapSummary* summary) {
     ScopedFile map(openExistingFile(mapPath.c_str(), FileAccess::Read));
     if (!map) return MapResult::Missing;
     uint64_t size = 0;
@@ -80,7 +80,7 @@ MapResult analyzeMapFile(WarningOwner* owner, const std::string& mapPath, BlockM
     return MapResult::Analysed;
 }
 
-bool takeMailboxSize(WarningOwner* owner, const std::string& mailboxPath, uint64_t* size) {
+bool takeMailboxSize(const WarningOwner& owner, const std::string& mailboxPath, uint64_t* size) {
     ScopedFile mailbox(openExistingFile(mailboxPath.c_str(), FileAccess::Read));
     if (!mailbox) {
         warnUser(owner, kWarnMailboxOpen);
@@ -93,16 +93,29 @@ bool takeMailboxSize(WarningOwner* owner, const std::string& mailboxPath, uint64
     return true;
 }
 
-void setLengthOrWarn(WarningOwner* owner, const std::string& path, uint64_t length, const char* warning) {
+// The report's lines for one account, "\r\n"-ended.
+std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes, bool showRealDefrag,
+                         const std::string& caption) {
+    std::string text = rightAligned(std::to_string(mailboxSize), 10) + " --> " +
+                       rightAligned(std::to_string(tailBytes), 10) + " (" + percentField(tailBytes, mailboxSize) +
+                       "%): ";
+    if (showRealDefrag) {
+        text += "\r\n" + std::string(11, ' ') + "--> " + rightAligned(std::to_string(compactBytes), 10) + " (" +
+                percentField(compactBytes, mailboxSize) + "%): ";
+    }
+    return text + caption + "\r\n";
+}
+
+void setLengthOrWarn(const WarningOwner& owner, const std::string& path, uint64_t length, const char* warning) {
     ScopedFile file(openExistingFile(path.c_str(), FileAccess::Write));
     if (!file || !setFileLength(file.get(), length)) warnUser(owner, warning);
 }
 
-void deleteOrWarn(WarningOwner* owner, const std::string& path, const char* warning) {
+void deleteOrWarn(const WarningOwner& owner, const std::string& path, const char* warning) {
     if (!deleteFile(path.c_str())) warnUser(owner, warning);
 }
 
-void pseudoDefragment(WarningOwner* owner, ReportSink* report, const AccountFiles& files,
+void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const AccountFiles& files,
                       const BlockMapSummary& summary, uint64_t mailboxSize, const MinFree& minFree) {
     // Each refusal names its own cause; the mailbox's size comes first.
     if (mailboxSize >= kLargestChangeableSize) {
@@ -159,20 +172,8 @@ std::string percentField(uint64_t part, uint64_t whole) {
     return rightAligned(std::to_string(part / divisor), 3);
 }
 
-std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes, bool showRealDefrag,
-                         const std::string& caption) {
-    std::string text = rightAligned(std::to_string(mailboxSize), 10) + " --> " +
-                       rightAligned(std::to_string(tailBytes), 10) + " (" + percentField(tailBytes, mailboxSize) +
-                       "%): ";
-    if (showRealDefrag) {
-        text += "\r\n" + std::string(11, ' ') + "--> " + rightAligned(std::to_string(compactBytes), 10) + " (" +
-                percentField(compactBytes, mailboxSize) + "%): ";
-    }
-    return text + caption + "\r\n";
-}
-
-void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report,
-                  const MinFree& minFree) {
+void checkAccount(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
+                  const ReportSink& report, const MinFree& minFree) {
     AccountFiles files;
     if (!locateAccountFiles(owner, accountNumber, &files)) return;
     BlockMapSummary summary{};

@@ -47,16 +47,12 @@ extern const char kWarnMapTrim[];
 extern const char kWarnMailboxDelete[];
 extern const char kWarnMapDelete[];
 
-void checkAccount(WarningOwner* owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag, ReportSink* report,
-                  const MinFree& minFree = MinFree());
+void checkAccount(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
+                  const ReportSink& report, const MinFree& minFree = MinFree());
 
 // "<rootPath>\account<n>\<fileName>"; false, with nothing built, when
 // rootPath is empty or the path would not fit in MAX_PATH.
 bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, const char* fileName, std::string* path);
-
-// The report's lines for one account, "\r\n"-ended.
-std::string formatReport(uint64_t mailboxSize, uint64_t tailBytes, uint64_t compactBytes, bool showRealDefrag,
-                         const std::string& caption);
 
 // `part` as a percentage of `whole`, the way the client's users have always
 // seen it: divided by whole/100, rounded down. "---" when whole < 100.

@@ -1,17 +1,25 @@
-// The few platform operations the account check needs. Both programs link
-// platform_win32.cpp for files and memory; the window shows warnings in
-// message boxes and the report in its report control (src/ui), tavixc writes
-// them to standard error and output (src/cli). The host tests link an
-// in-memory double that can make any of them fail.
+// The few platform operations the account check needs, and where its output
+// goes. Both programs link platform_win32.cpp for files and memory; the host
+// tests link an in-memory double that can make any of them fail.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// Opaque to the account check: windows in tavix.exe, the console in tavixc,
-// recorders in tests.
-struct WarningOwner;  // whom a warning concerns: the window that owns it
-struct ReportSink;    // the report text, only ever appended to
+// Where the account check's warnings and report go. Each caller fills in its
+// own function: the window shows a warning in a message box owned by the
+// result window and appends the report to its report control
+// (src/ui/window_sink.h); tavixc writes them to standard error and output.
+struct WarningOwner {
+    void* context;
+    void (*warn)(void* context, const char* message);
+};
+struct ReportSink {  // only ever appended to
+    void* context;
+    void (*append)(void* context, const char* text);
+};
+inline void warnUser(const WarningOwner& owner, const char* message) { owner.warn(owner.context, message); }
+inline void appendReport(const ReportSink& sink, const char* text) { sink.append(sink.context, text); }
 
 struct PlatformFile;  // an open file
 
@@ -32,9 +40,6 @@ bool deleteFile(const char* path);
 // The buffer the block map is read into; nullptr when memory runs out.
 void* allocateBuffer(size_t size);
 void freeBuffer(void* buffer);
-
-void warnUser(WarningOwner* owner, const char* message);
-void appendReport(ReportSink* sink, const char* text);
 
 // RAII for PlatformFile, so every path out of a routine closes what it opened.
 class ScopedFile {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "blockmap/blockmap_counting.h"
+
 namespace {
 
 using Word = uintptr_t;  // 32 bits in the Windows build, 64 on the host
@@ -58,8 +60,6 @@ int64_t countWordsSoftware(const unsigned char* bytes, size_t words) {
     return total;
 }
 
-BitCounting chosenCounting = BitCounting::Fastest;
-
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define TAVIX_HAVE_POPCNT_PATH 1
 // Compiled for popcnt but only called after the processor was asked.
@@ -97,13 +97,14 @@ bool processorHasPopcnt() {
 }
 #endif
 
-int64_t countSetBits(const unsigned char* bytes, size_t count) {
+int64_t countSetBits(BitCounting counting, const unsigned char* bytes, size_t count) {
     const size_t words = count / kWordBytes;
     int64_t total = 0;
 #ifdef TAVIX_HAVE_POPCNT_PATH
-    const bool usePopcnt = chosenCounting == BitCounting::Fastest && processorHasPopcnt();
+    const bool usePopcnt = counting == BitCounting::Fastest && processorHasPopcnt();
     total = usePopcnt ? countWordsPopcnt(bytes, words) : countWordsSoftware(bytes, words);
 #else
+    (void)counting;
     total = countWordsSoftware(bytes, words);
 #endif
     for (size_t i = words * kWordBytes; i < count; ++i) total += countBitsSoftware(bytes[i]);
@@ -113,6 +114,10 @@ int64_t countSetBits(const unsigned char* bytes, size_t count) {
 }  // namespace
 
 BlockMapSummary analyzeBlockMap(const unsigned char* bytes, size_t count) {
+    return analyzeBlockMapWith(BitCounting::Fastest, bytes, count);
+}
+
+BlockMapSummary analyzeBlockMapWith(BitCounting counting, const unsigned char* bytes, size_t count) {
     BlockMapSummary summary{0, 0, 0};
     if (count == 0) return summary;
     const int64_t last = findLastUsedByte(bytes, count);
@@ -120,7 +125,7 @@ BlockMapSummary analyzeBlockMap(const unsigned char* bytes, size_t count) {
     summary.lastUsedByte = last;
     summary.bitsInLastByte = highestSetBit(bytes[last]) + 1;
     // Bits beyond the last used byte are all zero, so counting stops there.
-    summary.usedBlocks = countSetBits(bytes, static_cast<size_t>(last) + 1);
+    summary.usedBlocks = countSetBits(counting, bytes, static_cast<size_t>(last) + 1);
     return summary;
 }
 
@@ -137,5 +142,3 @@ uint64_t compactSize(const BlockMapSummary& summary) {
 uint64_t trimmedMapLength(const BlockMapSummary& summary) { return static_cast<uint64_t>(summary.lastUsedByte) + 1; }
 
 bool isEmpty(const BlockMapSummary& summary) { return summary.lastUsedByte == 0 && summary.bitsInLastByte == 0; }
-
-void setBitCounting(BitCounting counting) { chosenCounting = counting; }

@@ -25,9 +25,3 @@ uint64_t compactSize(const BlockMapSummary& summary);
 uint64_t trimmedMapLength(const BlockMapSummary& summary);
 // No block is in use at all.
 bool isEmpty(const BlockMapSummary& summary);
-
-// How the set bits are counted. Both ways give the same result; Portable is
-// what processors without the popcnt instruction run, and tests choose it to
-// run that path on processors that have the instruction.
-enum class BitCounting { Fastest, Portable };
-void setBitCounting(BitCounting counting);

@@ -13,12 +13,3 @@ void writeStandardOutput(const std::string& bytes);
 void writeStandardError(const std::string& bytes);
 // "1.8.0.0", from the program's version resource.
 std::string programVersion();
-
-// Whom the account check's warnings concern in tavixc: a warning goes to
-// standard error as "<caption>: <warning>" and marks the account as warned.
-struct WarningOwner {
-    std::string caption;
-    bool warned;
-};
-// The report goes to standard output as it comes.
-struct ReportSink {};

@@ -38,6 +38,28 @@ const char kMoreHelp[] = "tavixc --help で使い方を表示します\r\n";
 
 void complain(const std::string& what) { writeStandardError("tavixc: " + what + "\r\n"); }
 
+// A message box's text with its bare line feeds made console line ends (a
+// line feed is never the second byte of a two-byte character).
+std::string consoleLines(const char* text) {
+    std::string lines;
+    for (const char* c = text; *c != '\0'; ++c) lines += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+    return lines + "\r\n";
+}
+
+// One account's warnings go to standard error after its caption.
+struct AccountConsole {
+    std::string caption;
+    bool warned;
+};
+
+void warnOnStandardError(void* context, const char* message) {
+    auto* account = static_cast<AccountConsole*>(context);
+    writeStandardError(account->caption + ": " + message + "\r\n");
+    account->warned = true;
+}
+
+void reportOnStandardOutput(void*, const char* text) { writeStandardOutput(text); }
+
 // The listed rows an account name picks; none, with a complaint, when it
 // names no listed news account or, by caption, more than one.
 std::vector<size_t> rowsNamed(const std::vector<ListedAccount>& listed, const AccountName& name) {
@@ -91,9 +113,7 @@ int runTavixc(const std::vector<std::string>& arguments) {
         return 0;
     }
     if (!openProperties()) {
-        std::string lines = kErrorNoProperties;
-        lines.replace(lines.find('\n'), 1, "\r\n");
-        writeStandardError(lines + "\r\n");
+        writeStandardError(consoleLines(kErrorNoProperties));
         return 2;
     }
 
@@ -107,10 +127,10 @@ int runTavixc(const std::vector<std::string>& arguments) {
     bool allFine = true;
     const CheckMode mode = options.command == CliCommand::Trim ? CheckMode::PseudoDefrag : CheckMode::Estimate;
     for (size_t row : selectedRows(listed, options.accounts, &allFine)) {
-        WarningOwner owner{listed[row].caption, false};
-        ReportSink report;
-        checkAccount(&owner, listed[row].accountNumber, mode, options.showRealDefrag, &report, options.minFree);
-        allFine = allFine && !owner.warned;
+        AccountConsole account{listed[row].caption, false};
+        checkAccount(WarningOwner{&account, warnOnStandardError}, listed[row].accountNumber, mode,
+                     options.showRealDefrag, ReportSink{nullptr, reportOnStandardOutput}, options.minFree);
+        allFine = allFine && !account.warned;
     }
     return allFine ? 0 : 1;
 }

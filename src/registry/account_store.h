@@ -16,7 +16,8 @@ constexpr size_t kListCaptionCapacity = 128;
 constexpr size_t kReportCaptionCapacity = 1024;
 constexpr size_t kRootPathCapacity = 1024;
 
-// Whether the client's properties key exists at all.
+// Opens the client's properties key for querying and closes it again:
+// false when the client's data cannot be read at all (no key, or no access).
 bool openProperties();
 // numProperties; 0 when it cannot be read.
 int32_t accountCount();

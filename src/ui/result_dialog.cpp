@@ -6,6 +6,8 @@
 
 #include "account/account_check.h"
 #include "ui/resource_ids.h"
+#include "ui/scoped_gdi.h"
+#include "ui/window_sink.h"
 
 namespace {
 
@@ -36,22 +38,24 @@ void runChecks(HWND dialog, HWND owner, CheckMode mode) {
     for (int row = 0; row < count; ++row) {
         if (SendMessageA(list, LB_GETSEL, row, 0) <= 0) continue;
         const auto accountNumber = static_cast<int32_t>(SendMessageA(list, LB_GETITEMDATA, row, 0));
-        checkAccount(reinterpret_cast<WarningOwner*>(dialog), accountNumber, mode, showRealDefrag,
-                     reinterpret_cast<ReportSink*>(report));
+        checkAccount(messageBoxesOwnedBy(dialog), accountNumber, mode, showRealDefrag, reportControl(report));
     }
 }
 
-void setReportFont(HWND report) {
-    HDC context = GetDC(report);
-    const int pixelsPerInch = GetDeviceCaps(context, LOGPIXELSY);
-    ReleaseDC(report, context);
+int pixelsPerInchDown(HWND window) {
+    ScopedWindowDC context(window);
+    return GetDeviceCaps(context.get(), LOGPIXELSY);
+}
 
-    LOGFONTA font{};
-    font.lfHeight = -(pixelsPerInch * kReportPoints) / 72;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    std::strcpy(font.lfFaceName, kReportFace);
-    SendMessageA(report, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectA(&font)), TRUE);
+// The font lives as long as the window: the report control holds it until
+// the window closes.
+void setReportFont(HWND report) {
+    LOGFONTA description{};
+    description.lfHeight = -(pixelsPerInchDown(report) * kReportPoints) / 72;
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = DEFAULT_CHARSET;
+    std::strcpy(description.lfFaceName, kReportFace);
+    SendMessageA(report, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectA(&description)), TRUE);
 }
 
 INT_PTR initResultDialog(HWND dialog, LPARAM modeParameter) {
@@ -70,10 +74,9 @@ INT_PTR initResultDialog(HWND dialog, LPARAM modeParameter) {
 // second close request could not delete it again.
 void closeResultDialog(HWND dialog) {
     HWND report = GetDlgItem(dialog, IDC_REPORT);
-    const auto font = reinterpret_cast<HFONT>(SendMessageA(report, WM_GETFONT, 0, 0));
+    ScopedFont font(reinterpret_cast<HFONT>(SendMessageA(report, WM_GETFONT, 0, 0)));
     EndDialog(dialog, 0);
     SendMessageA(report, WM_SETFONT, 0, FALSE);
-    if (font != nullptr) DeleteObject(font);
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
-// How the account check reaches the user in the window: warnings in message
-// boxes owned by the result window, the report in its report control.
-#include <windows.h>
+#include "ui/window_sink.h"
 
-#include "account/platform.h"
+namespace {
 
-void warnUser(WarningOwner* owner, const char* message) {
-    MessageBoxA(reinterpret_cast<HWND>(owner), message, nullptr, MB_OK | MB_ICONWARNING);
+void showWarningBox(void* window, const char* message) {
+    MessageBoxA(static_cast<HWND>(window), message, nullptr, MB_OK | MB_ICONWARNING);
 }
 
-void appendReport(ReportSink* sink, const char* text) {
-    SendMessageA(reinterpret_cast<HWND>(sink), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+void appendToEdit(void* edit, const char* text) {
+    SendMessageA(static_cast<HWND>(edit), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
 }
+
+}  // namespace
+
+WarningOwner messageBoxesOwnedBy(HWND window) { return WarningOwner{window, showWarningBox}; }
+
+ReportSink reportControl(HWND edit) { return ReportSink{edit, appendToEdit}; }

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "blockmap/blockmap.h"
+#include "blockmap/blockmap_counting.h"
 #include "literal_blockmap.h"
 
 namespace {
@@ -33,8 +33,7 @@ BitCounting currentCounting = BitCounting::Fastest;
 
 void checkMap(const unsigned char* bytes, size_t count, size_t offset, BitCounting counting) {
     currentCounting = counting;
-    setBitCounting(counting);
-    const BlockMapSummary fast = analyzeBlockMap(bytes, count);
+    const BlockMapSummary fast = analyzeBlockMapWith(counting, bytes, count);
     const BlockMapSummary literal = literalAnalyzeBlockMap(bytes, count);
     if (fast.lastUsedByte != literal.lastUsedByte || fast.bitsInLastByte != literal.bitsInLastByte ||
         fast.usedBlocks != literal.usedBlocks) {

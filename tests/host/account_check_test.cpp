@@ -18,7 +18,6 @@ protected:
         resetFakeWorld();
         fakeWorld().rootPath = kRoot;
         fakeWorld().accounts[3] = FakeAccount{2u, std::string("news.example")};
-        report.text.clear();
     }
     void TearDown() override {
         // Whatever happened, nothing stays open and no buffer leaks.
@@ -26,13 +25,13 @@ protected:
         EXPECT_EQ(fakeWorld().liveBuffers, 0);
         EXPECT_EQ(fakeWorld().readCalls[kMailbox], 0) << "the mailbox's contents are never read";
     }
-    void run(CheckMode mode, bool showRealDefrag = false) { checkAccount(&owner, 3, mode, showRealDefrag, &report); }
+    void run(CheckMode mode, bool showRealDefrag = false, const MinFree& minFree = MinFree()) {
+        checkAccount(recordingOwner(), 3, mode, showRealDefrag, recordingSink(), minFree);
+    }
     bool exists(const std::string& path) { return fakeWorld().files.count(path) != 0; }
     uint64_t length(const std::string& path) { return fakeWorld().files.at(path).length; }
     const std::vector<std::string>& warnings() { return fakeWorld().warnings; }
-
-    WarningOwner owner{7};
-    ReportSink report;
+    const std::string& report() { return fakeWorld().report; }
 };
 
 TEST_F(AccountCheck, ReportsBothFormsTheSameInEitherMode) {
@@ -45,7 +44,7 @@ TEST_F(AccountCheck, ReportsBothFormsTheSameInEitherMode) {
             putFile(kMap, kMapFFto04);
             putSizedFile(kMailbox, 40 * 512);
             run(mode, showRealDefrag);
-            EXPECT_EQ(report.text, showRealDefrag ? expectedWithCompact : expectedPlain);
+            EXPECT_EQ(report(), showRealDefrag ? expectedWithCompact : expectedPlain);
             EXPECT_TRUE(warnings().empty());
             EXPECT_EQ(fakeWorld().readCalls[kMap], 1) << "the map is read once";
         }
@@ -78,7 +77,7 @@ TEST_F(AccountCheck, MapWithNoUsedBlockDeletesBothFiles) {
         putFile(kMap, map);
         putSizedFile(kMailbox, 40 * 512);
         run(CheckMode::PseudoDefrag);
-        EXPECT_EQ(report.text, "     20480 -->          0 (  0%): news.example\r\n");
+        EXPECT_EQ(report(), "     20480 -->          0 (  0%): news.example\r\n");
         EXPECT_FALSE(exists(kMap));
         EXPECT_FALSE(exists(kMailbox));
     }
@@ -96,7 +95,7 @@ TEST_F(AccountCheck, MapMarkingBlocksBeyondTheMailboxLengthensIt) {
     putFile(kMap, std::string("\x00\x01", 2));  // block 8 in use: 9 blocks
     putSizedFile(kMailbox, 2 * 512);
     run(CheckMode::PseudoDefrag);
-    EXPECT_EQ(report.text, "      1024 -->       4608 (460%): news.example\r\n");
+    EXPECT_EQ(report(), "      1024 -->       4608 (460%): news.example\r\n");
     EXPECT_EQ(length(kMailbox), 9u * 512);
 }
 
@@ -119,19 +118,19 @@ TEST_F(AccountCheck, TinyMailboxShowsAPlaceholderPercentage) {
     putFile(kMap, std::string("\x01", 1));
     putSizedFile(kMailbox, 40);
     run(CheckMode::Estimate, true);
-    EXPECT_EQ(report.text, "        40 -->        512 (---%): \r\n"
-                           "           -->        512 (---%): news.example\r\n");
+    EXPECT_EQ(report(), "        40 -->        512 (---%): \r\n"
+                        "           -->        512 (---%): news.example\r\n");
 }
 
 TEST_F(AccountCheck, MissingMapLeavesNoTrace) {
     putSizedFile(kMailbox, 40 * 512);
     run(CheckMode::PseudoDefrag);
-    EXPECT_EQ(report.text, "");
+    EXPECT_EQ(report(), "");
     EXPECT_TRUE(warnings().empty());
     EXPECT_EQ(length(kMailbox), 40u * 512);
 }
 
-// Each failure warns once, owned by the caller's window, reports nothing and
+// Each failure warns once, reports nothing and
 // leaves both files as they were.
 TEST_F(AccountCheck, FailuresBeforeTheReportSkipTheAccount) {
     struct Case {
@@ -157,10 +156,9 @@ TEST_F(AccountCheck, FailuresBeforeTheReportSkipTheAccount) {
         c.arrange();
         const auto filesBefore = fakeWorld().files;
         run(CheckMode::PseudoDefrag);
-        EXPECT_EQ(report.text, "") << c.name;
+        EXPECT_EQ(report(), "") << c.name;
         ASSERT_EQ(warnings().size(), 1u) << c.name;
         EXPECT_STREQ(warnings()[0].c_str(), c.warning) << c.name;
-        EXPECT_EQ(fakeWorld().warningOwners[0], &owner) << c.name;
         for (const auto& [path, file] : filesBefore) {
             ASSERT_TRUE(exists(path)) << c.name << " " << path;
             EXPECT_EQ(fakeWorld().files.at(path).length, file.length) << c.name << " " << path;
@@ -213,7 +211,7 @@ TEST_F(AccountCheck, FailedTrimOrDeleteWarnsAndStillHandlesTheOtherFile) {
         putSizedFile(kMailbox, 40 * 512);
         c.arrange();
         run(CheckMode::PseudoDefrag);
-        EXPECT_NE(report.text, "") << c.name;
+        EXPECT_NE(report(), "") << c.name;
         ASSERT_EQ(warnings().size(), 1u) << c.name;
         EXPECT_STREQ(warnings()[0].c_str(), c.warning) << c.name;
         const bool mapSame = exists(kMap) && fakeWorld().files.at(kMap).bytes == c.map;
@@ -232,6 +230,7 @@ TEST_F(AccountCheck, SizesFromTwoGibibytesOnAreReportedButNeverChanged) {
         const char* firstLine;
         const char* warning;  // the cause it names: the mailbox's size before the map's
     } cases[] = {
+        {"2 GiB mailbox", kMapFFto04, 2ull << 30, "2147483648 -->       9728 (  0%): ", kWarnMailboxTooLarge},
         {"3 GiB mailbox", kMapFFto04, 3ull << 30, "3221225472 -->       9728 (  0%): ", kWarnMailboxTooLarge},
         {"4 GiB + 512 mailbox", kMapFFto04, (4ull << 30) + 512,
          "4294967808 -->       9728 (  0%): ", kWarnMailboxTooLarge},
@@ -248,7 +247,7 @@ TEST_F(AccountCheck, SizesFromTwoGibibytesOnAreReportedButNeverChanged) {
         putFile(kMap, c.map);
         putSizedFile(kMailbox, c.mailbox);
         run(CheckMode::PseudoDefrag);
-        EXPECT_EQ(report.text, std::string(c.firstLine) + "news.example\r\n") << c.name;
+        EXPECT_EQ(report(), std::string(c.firstLine) + "news.example\r\n") << c.name;
         ASSERT_EQ(warnings().size(), 1u) << c.name;
         EXPECT_STREQ(warnings()[0].c_str(), c.warning) << c.name;
         ASSERT_TRUE(exists(kMap) && exists(kMailbox)) << c.name;
@@ -272,7 +271,7 @@ TEST_F(AccountCheck, CaptionMissingFromTheRegistryShowsTheAccountKeyName) {
     putFile(kMap, std::string("\x01", 1));
     putSizedFile(kMailbox, 512);
     run(CheckMode::Estimate);
-    EXPECT_EQ(report.text, "       512 -->        512 (102%): Account3\r\n");
+    EXPECT_EQ(report(), "       512 -->        512 (102%): Account3\r\n");
 }
 
 }  // namespace

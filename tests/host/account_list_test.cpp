@@ -23,24 +23,25 @@ protected:
 };
 
 TEST_F(AccountList, OrdersByRawBytesWithEqualCaptionsInNumberOrder) {
-    fakeWorld().numProperties = 6;
+    fakeWorld().numProperties = 11;
     add(0, 2, "b");
     add(1, 2, "B");
     add(2, 2, "a");
     add(3, 2, "ニュース");  // two-byte characters sort after every ASCII one
-    add(4, 2, "a");
+    add(10, 2, "a");        // the registry hands out Account10 before Account2
     add(5, 2, "~");
-    EXPECT_EQ(listed(), (Rows{{1, "B"}, {2, "a"}, {4, "a"}, {0, "b"}, {5, "~"}, {3, "ニュース"}}));
+    EXPECT_EQ(listed(), (Rows{{1, "B"}, {2, "a"}, {10, "a"}, {0, "b"}, {5, "~"}, {3, "ニュース"}}));
 }
 
 TEST_F(AccountList, LeavesOutAccountsThatAreNotReadableNewsAccounts) {
-    fakeWorld().numProperties = 5;
+    fakeWorld().numProperties = 6;
     add(0, 2, "zero");
     // 1: no key at all, in the middle of the range
     add(2, 1, "mail folder");
     add(3, std::nullopt, "kind unreadable");
     add(4, 2, std::nullopt);
-    add(5, 2, "beyond numProperties");
+    add(5, 3, "kind 3");
+    add(6, 2, "beyond numProperties");
     EXPECT_EQ(listed(), (Rows{{4, "Account4"}, {0, "zero"}}));
 }
 
@@ -53,6 +54,7 @@ TEST_F(AccountList, FindsTheAccountKeysThereAreWhateverTheCount) {
     fakeWorld().accounts[3].keyName = "account3";  // the registry ignores case
     add(4, 2, "four");
     add(6, 2, "six");
+    fakeWorld().accounts[6].keyName = "ACCOUNT6";  // in every letter
     // None of these is the key of account 1 or 5, which have none.
     fakeWorld().otherKeyNames = {"Account05",         "Account+1", "Account 1", "Account1x",
                                  "Account4294967297", "Account",   "Profile1",  "Account" + std::string(40, '1')};

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "blockmap/blockmap.h"
+#include "blockmap/blockmap_counting.h"
 #include "literal_blockmap.h"
 
 namespace {
@@ -60,20 +60,17 @@ std::string describeMap(const Bytes& map) {
 // else what differed.
 std::string differenceFromLiteral(const Bytes& map) {
     for (BitCounting counting : {BitCounting::Fastest, BitCounting::Portable}) {
-        setBitCounting(counting);
         for (size_t offset = 0; offset < kOffsets; ++offset) {
             const PlacedMap placed = placeMap(map, offset);
-            const BlockMapSummary fast = analyzeBlockMap(placed.bytes, placed.count);
+            const BlockMapSummary fast = analyzeBlockMapWith(counting, placed.bytes, placed.count);
             const BlockMapSummary literal = literalAnalyzeBlockMap(placed.bytes, placed.count);
             if (!sameSummary(fast, literal)) {
-                setBitCounting(BitCounting::Fastest);
                 return describeMap(map) + (counting == BitCounting::Portable ? " (portable count)" : "") +
                        " at offset " + std::to_string(offset) + ": analysis " + describe(fast) + ", literal " +
                        describe(literal);
             }
         }
     }
-    setBitCounting(BitCounting::Fastest);
     return {};
 }
 

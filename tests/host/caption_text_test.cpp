@@ -1,6 +1,9 @@
 // Code page 932 text: the bytes the build produces and the cutting of
 // captions to their buffers.
 #include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cerrno>
 
 #include "account/account_check.h"
 #include "registry/caption_text.h"
@@ -46,6 +49,30 @@ TEST(Cp932Text, CutsKeepWholeCharactersAndTheTerminatingZero) {
 
     // A lead byte with no trail byte (a damaged value) is dropped rather than kept half.
     EXPECT_EQ(cutToCapacity(std::string("ab\x95", 3), 10), "ab");
+}
+
+// Whether the byte alone is an incomplete character to glibc's own code page
+// 932 converter: an oracle that owes nothing to tavix.
+bool startsTwoByteCharacter(unsigned char byte) {
+    iconv_t converter = iconv_open("UTF-16LE", "CP932");
+    char in[1] = {static_cast<char>(byte)};
+    char out[8];
+    char* inNext = in;
+    char* outNext = out;
+    size_t inLeft = 1;
+    size_t outLeft = sizeof out;
+    const bool incomplete =
+        iconv(converter, &inNext, &inLeft, &outNext, &outLeft) == static_cast<size_t>(-1) && errno == EINVAL;
+    iconv_close(converter);
+    return incomplete;
+}
+
+TEST(Cp932Text, EveryLeadByteAndOnlyThoseTakeTheNextByteAlong) {
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::string text = std::string("a") + static_cast<char>(byte) + "x";
+        const std::string expected = startsTwoByteCharacter(static_cast<unsigned char>(byte)) ? "a" : text.substr(0, 2);
+        EXPECT_EQ(cutToCapacity(text, 3), expected) << "byte " << byte;
+    }
 }
 
 TEST(Cp932Text, LongCaptionOfTwoByteCharactersFitsItsListBuffer) {

@@ -1,9 +1,13 @@
-// tavixc's command line, and how much free tail is enough for --min-free.
+// tavixc: its command line, how much free tail is enough for --min-free,
+// and its commands on the in-memory client data.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 
 #include "cli/cli_options.h"
+#include "cli/tavixc.h"
+#include "fake_platform.h"
 
 namespace {
 
@@ -84,6 +88,82 @@ TEST(MinFree, IsReachedAtItsThreshold) {
     for (const auto& c : cases) {
         EXPECT_EQ(freesEnough(c.mailbox, c.tail, MinFree{c.unit, c.amount}), c.enough)
             << static_cast<int>(c.unit) << ":" << c.amount << " of " << c.mailbox << " cut to " << c.tail;
+    }
+}
+
+// Listed as Alpha (1), Zulu (0), same (2), same (3); account 4 is no news
+// account. Each row runs one command line on these accounts afresh.
+constexpr uint64_t kGone = UINT64_MAX;
+const char kMorvex[] = "C:\\Morvex\\account";
+
+void writeSampleAccounts() {
+    resetFakeWorld();
+    FakeWorld& world = fakeWorld();
+    world.rootPath = "C:\\Morvex";
+    world.numProperties = 5;
+    const struct {
+        uint32_t kind;
+        const char* caption;
+        std::string map;
+        uint64_t mailbox;
+    } accounts[] = {{2, "Zulu", std::string("\xFF\x00\x04", 3), 40 * 512},
+                    {2, "Alpha", std::string(2, '\0'), 1024},
+                    {2, "same", "\x01", 750},
+                    {2, "same", "\x01", 750},
+                    {1, "Mail", "\x01", 512}};
+    for (int32_t number = 0; number < 5; ++number) {
+        world.accounts[number] = FakeAccount{accounts[number].kind, std::string(accounts[number].caption)};
+        const std::string folder = kMorvex + std::to_string(number);
+        putFile(folder + "\\news.bmp", accounts[number].map);
+        putSizedFile(folder + "\\news.mbx", accounts[number].mailbox);
+    }
+}
+
+std::array<uint64_t, 4> mailboxLengths() {
+    std::array<uint64_t, 4> lengths{};
+    for (int32_t number = 0; number < 4; ++number) {
+        const auto found = fakeWorld().files.find(kMorvex + std::to_string(number) + "\\news.mbx");
+        lengths[number] = found == fakeWorld().files.end() ? kGone : found->second.length;
+    }
+    return lengths;
+}
+
+TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
+    const std::array<uint64_t, 4> kUnchanged{20480, 1024, 750, 750};
+    const struct {
+        const char* line;
+        void (*arrange)();
+        int exitCode;
+        std::string output;
+        std::string errors;
+        std::array<uint64_t, 4> mailboxesAfter;
+    } cases[] = {
+        // clang-format off
+        {"list", nullptr, 0, "1\tAlpha\r\n0\tZulu\r\n2\tsame\r\n3\tsame\r\n", "", kUnchanged},
+        {"trim", nullptr, 0,
+         "      1024 -->          0 (  0%): Alpha\r\n     20480 -->       9728 ( 47%): Zulu\r\n"
+         "       750 -->        512 ( 73%): same\r\n       750 -->        512 ( 73%): same\r\n",
+         "", {9728, kGone, 512, 512}},
+        {"trim --caption same", nullptr, 1, "",
+         "tavixc: アカウント名 \"same\" のニュースアカウントが複数あります。番号で指定してください\r\n", kUnchanged},
+        {"trim 4 0 0", nullptr, 1, "     20480 -->       9728 ( 47%): Zulu\r\n",
+         "tavixc: アカウント 4 はニュースアカウントの一覧にありません\r\n", {9728, 1024, 750, 750}},
+        // The cut would free 52.5 %.
+        {"trim --min-free 53% --caption Zulu", nullptr, 0,
+         std::string("     20480 -->       9728 ( 47%): Zulu\r\n") + kReportTooLittleFree, "", kUnchanged},
+        {"trim --bogus", nullptr, 2, "",
+         "tavixc: 不明なオプションか、値がありません: --bogus\r\ntavixc --help で使い方を表示します\r\n", kUnchanged},
+        {"list", [] { fakeWorld().propertiesExist = false; }, 2, "",
+         "レジストリデータベースがオープンできません\r\n処理を中断します\r\n", kUnchanged},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        writeSampleAccounts();
+        if (c.arrange != nullptr) c.arrange();
+        EXPECT_EQ(runTavixc(words(c.line)), c.exitCode) << c.line;
+        EXPECT_EQ(fakeWorld().standardOutput, c.output) << c.line;
+        EXPECT_EQ(fakeWorld().standardError, c.errors) << c.line;
+        EXPECT_EQ(mailboxLengths(), c.mailboxesAfter) << c.line;
     }
 }
 

@@ -1,8 +1,11 @@
 #include "fake_platform.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/console.h"
 #include "registry/account_store.h"
 
 struct PlatformFile {
@@ -89,12 +92,20 @@ void freeBuffer(void* buffer) {
     std::free(buffer);
 }
 
-void warnUser(WarningOwner* owner, const char* message) {
-    world.warnings.push_back(message);
-    world.warningOwners.push_back(owner);
+WarningOwner recordingOwner() {
+    return WarningOwner{&world.warnings, [](void* warnings, const char* message) {
+                            static_cast<std::vector<std::string>*>(warnings)->push_back(message);
+                        }};
 }
 
-void appendReport(ReportSink* sink, const char* text) { sink->text += text; }
+ReportSink recordingSink() {
+    return ReportSink{&world.report,
+                      [](void* report, const char* text) { *static_cast<std::string*>(report) += text; }};
+}
+
+void writeStandardOutput(const std::string& bytes) { world.standardOutput += bytes; }
+void writeStandardError(const std::string& bytes) { world.standardError += bytes; }
+std::string programVersion() { return "1.8.0.0"; }
 
 bool openProperties() { return world.propertiesExist; }
 
@@ -109,12 +120,21 @@ bool readRootPath(std::string* rootPath) {
     return true;
 }
 
+// In the registry's order: by name, without regard to case, so that
+// Account10 comes before Account2.
 std::vector<std::string> propertiesSubkeyNames() {
     if (!world.propertiesExist) return {};
     std::vector<std::string> names = world.otherKeyNames;
     for (const auto& [number, account] : world.accounts) {
         names.push_back(account.keyName.empty() ? "Account" + std::to_string(number) : account.keyName);
     }
+    const auto upper = [](const std::string& name) {
+        std::string folded = name;
+        for (char& c : folded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return folded;
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return upper(a) < upper(b); });
     return names;
 }
 

@@ -1,5 +1,5 @@
-// An in-memory stand-in for the platform seam and the account store, able
-// to make each operation fail.
+// An in-memory stand-in for the platform seam, the account store and
+// tavixc's console, able to make each operation fail.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +9,6 @@
 #include <vector>
 
 #include "account/platform.h"
-
-struct ReportSink {
-    std::string text;
-};
-
-struct WarningOwner {
-    int id;
-};
 
 struct FakeFile {
     uint64_t length = 0;       // the file's size
@@ -42,8 +34,10 @@ struct FakeWorld {
     int openFiles = 0;
     int liveBuffers = 0;
     bool allocationFails = false;
-    std::vector<std::string> warnings;
-    std::vector<const WarningOwner*> warningOwners;
+    std::string report;                 // what recordingSink() was given
+    std::vector<std::string> warnings;  // what recordingOwner() was given
+    std::string standardOutput;
+    std::string standardError;
 
     bool propertiesExist = true;
     std::optional<std::string> rootPath;
@@ -55,6 +49,10 @@ struct FakeWorld {
 
 FakeWorld& fakeWorld();
 void resetFakeWorld();
+
+// The account check's output, recorded in the world.
+WarningOwner recordingOwner();
+ReportSink recordingSink();
 
 // A block map file holding `bytes`, and a mailbox of `length` bytes.
 void putFile(const std::string& path, const std::string& bytes);

@@ -10,6 +10,7 @@
 #include "account/account_check.h"
 #include "driver.h"
 #include "fixture.h"
+#include "ui/window_sink.h"
 
 namespace {
 
@@ -33,8 +34,8 @@ public:
 
     bool made() const { return owner_ != nullptr && report_ != nullptr; }
     HWND ownerWindow() const { return owner_; }
-    WarningOwner* owner() const { return reinterpret_cast<WarningOwner*>(owner_); }
-    ReportSink* report() const { return reinterpret_cast<ReportSink*>(report_); }
+    WarningOwner owner() const { return messageBoxesOwnedBy(owner_); }
+    ReportSink report() const { return reportControl(report_); }
     std::string reportText() const {
         std::string text(static_cast<size_t>(GetWindowTextLengthA(report_)) + 1, '\0');
         text.resize(static_cast<size_t>(GetWindowTextA(report_, &text[0], static_cast<int>(text.size()))));
