@@ -4,6 +4,7 @@
 #include "registry/account_store.h"
 
 // The source is UTF-8; the build turns these into code page 932 bytes.
+const char kWarnMapOpen[] = "\"news.bmp\"がオープンできませんでした";
 const char kWarnMapSize[] = "\"news.bmp\"のファイルサイズが取得できません";
 const char kWarnNoMemory[] = "メモリの割り当てに失敗しました";
 const char kWarnMailboxOpen[] = "\"news.mbx\"がオープンできませんでした";
@@ -48,10 +49,17 @@ bool locateAccountFiles(const WarningOwner& owner, int32_t accountNumber, Accoun
 enum class MapResult { Analysed, Missing, Failed };
 
 // Reads the whole block map once and analyses it. A missing map is not an
-// error: such an account has nothing to report.
+// error: such an account has nothing to report. A map that is there but
+// cannot be opened (a running client holds it) is warned about, so that the
+// account does not simply vanish from the report.
 MapResult analyzeMapFile(const WarningOwner& owner, const std::string& mapPath, BlockMapSummary* summary) {
-    ScopedFile map(openExistingFile(mapPath.c_str(), FileAccess::Read));
-    if (!map) return MapResult::Missing;
+    bool missing = false;
+    ScopedFile map(openExistingFile(mapPath.c_str(), FileAccess::Read, &missing));
+    if (!map && missing) return MapResult::Missing;
+    if (!map) {
+        warnUser(owner, kWarnMapOpen);
+        return MapResult::Failed;
+    }
     uint64_t size = 0;
     if (!fileSize(map.get(), &size)) {
         warnUser(owner, kWarnMapSize);

@@ -33,6 +33,7 @@ bool freesEnough(uint64_t mailboxSize, uint64_t tailBytes, const MinFree& minFre
 extern const char kReportTooLittleFree[];
 
 // Warnings, in code page 932.
+extern const char kWarnMapOpen[];  // there, but held by another program or not ours to read
 extern const char kWarnMapSize[];
 extern const char kWarnNoMemory[];
 extern const char kWarnMailboxOpen[];

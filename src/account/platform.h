@@ -26,8 +26,9 @@ struct PlatformFile;  // an open file
 enum class FileAccess { Read, Write };
 
 // Opens an existing file with no sharing, so that a file the client holds
-// open cannot be opened. Returns nullptr on failure.
-PlatformFile* openExistingFile(const char* path, FileAccess access);
+// open cannot be opened. Returns nullptr on failure, with *missing (when
+// given) telling whether the file or a folder on its path does not exist.
+PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing = nullptr);
 void closeFile(PlatformFile* file);
 // The file's full 64-bit size; false when it cannot be taken.
 bool fileSize(PlatformFile* file, uint64_t* size);

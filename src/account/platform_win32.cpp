@@ -11,10 +11,14 @@ HANDLE handleOf(PlatformFile* file) { return reinterpret_cast<HANDLE>(file); }
 
 }  // namespace
 
-PlatformFile* openExistingFile(const char* path, FileAccess access) {
+PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing) {
     const DWORD desired = access == FileAccess::Read ? GENERIC_READ : GENERIC_WRITE;
     HANDLE handle = CreateFileA(path, desired, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (missing != nullptr) *missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
     return reinterpret_cast<PlatformFile*>(handle);
 }
 

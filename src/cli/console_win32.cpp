@@ -8,7 +8,9 @@
 
 namespace {
 
-void writeAll(DWORD stream, const std::string& bytes) {
+// Stops at the first write that fails or takes nothing, so that a stream
+// that cannot take the text never holds the program up.
+bool writeAll(DWORD stream, const std::string& bytes) {
     HANDLE handle = GetStdHandle(stream);
     const char* next = bytes.data();
     DWORD left = static_cast<DWORD>(bytes.size());
@@ -17,6 +19,7 @@ void writeAll(DWORD stream, const std::string& bytes) {
         next += written;
         left -= written;
     }
+    return left == 0;
 }
 
 std::string narrowed(const wchar_t* text) {
@@ -42,7 +45,7 @@ std::vector<std::string> commandArguments() {
     return arguments;
 }
 
-void writeStandardOutput(const std::string& bytes) { writeAll(STD_OUTPUT_HANDLE, bytes); }
+bool writeStandardOutput(const std::string& bytes) { return writeAll(STD_OUTPUT_HANDLE, bytes); }
 
 void writeStandardError(const std::string& bytes) { writeAll(STD_ERROR_HANDLE, bytes); }
 

@@ -32,11 +32,25 @@ const char kUsage[] = "使い方: tavixc <コマンド> [オプション] [ア�
                       "ニュースアカウントを一覧の順に処理します。\r\n"
                       "\r\n"
                       "終了コード: 0 正常終了、1 警告が出たか不明なアカウントがあった、\r\n"
-                      "            2 使い方の誤りか、Morvex の設定がレジストリにない\r\n";
+                      "            2 使い方の誤りか、Morvex の設定がレジストリにない、\r\n"
+                      "            3 報告を標準出力に書き込めなかった\r\n";
 
 const char kMoreHelp[] = "tavixc --help で使い方を表示します\r\n";
 
+const char kNamedWithoutMap[] = "\"news.bmp\"がないため、処理しませんでした";
+
+const int kExitDone = 0;
+const int kExitWarned = 1;
+const int kExitUsage = 2;
+const int kExitReportLost = 3;
+
 void complain(const std::string& what) { writeStandardError("tavixc: " + what + "\r\n"); }
+
+int usageError(const std::string& error) {
+    complain(error);
+    writeStandardError(kMoreHelp);
+    return kExitUsage;
+}
 
 // A message box's text with its bare line feeds made console line ends (a
 // line feed is never the second byte of a two-byte character).
@@ -46,10 +60,13 @@ std::string consoleLines(const char* text) {
     return lines + "\r\n";
 }
 
-// One account's warnings go to standard error after its caption.
+// One account's output: its report lines go to standard output, its
+// warnings to standard error after its caption.
 struct AccountConsole {
     std::string caption;
-    bool warned;
+    bool warned = false;
+    bool reported = false;
+    bool reportLost = false;
 };
 
 void warnOnStandardError(void* context, const char* message) {
@@ -58,7 +75,18 @@ void warnOnStandardError(void* context, const char* message) {
     account->warned = true;
 }
 
-void reportOnStandardOutput(void*, const char* text) { writeStandardOutput(text); }
+void reportOnStandardOutput(void* context, const char* text) {
+    auto* account = static_cast<AccountConsole*>(context);
+    account->reported = true;
+    if (!writeStandardOutput(text)) account->reportLost = true;
+}
+
+// A report that did not reach standard output fails the run, however well
+// the accounts went: a scheduled run's log would otherwise hide its work.
+int reportLost() {
+    complain("報告を標準出力に書き込めませんでした");
+    return kExitReportLost;
+}
 
 // The listed rows an account name picks; none, with a complaint, when it
 // names no listed news account or, by caption, more than one.
@@ -94,43 +122,49 @@ std::set<size_t> selectedRows(const std::vector<ListedAccount>& listed, const st
     return rows;
 }
 
+int listAccounts(const std::vector<ListedAccount>& listed) {
+    std::string lines;
+    for (const ListedAccount& account : listed) {
+        lines += std::to_string(account.accountNumber) + "\t" + account.caption + "\r\n";
+    }
+    return writeStandardOutput(lines) ? kExitDone : reportLost();
+}
+
+// Every selected account is handled whatever happened to the ones before it.
+// A named account that leaves no trace (it has no block map) is said so: the
+// caller asked for it.
+int checkAccounts(const std::vector<ListedAccount>& listed, const CliOptions& options) {
+    bool allFine = true;
+    bool anyReportLost = false;
+    const CheckMode mode = options.command == CliCommand::Trim ? CheckMode::PseudoDefrag : CheckMode::Estimate;
+    for (size_t row : selectedRows(listed, options.accounts, &allFine)) {
+        AccountConsole account{listed[row].caption};
+        checkAccount(WarningOwner{&account, warnOnStandardError}, listed[row].accountNumber, mode,
+                     options.showRealDefrag, ReportSink{&account, reportOnStandardOutput}, options.minFree);
+        if (!options.accounts.empty() && !account.reported && !account.warned) {
+            warnOnStandardError(&account, kNamedWithoutMap);
+        }
+        allFine = allFine && !account.warned;
+        anyReportLost = anyReportLost || account.reportLost;
+    }
+    if (anyReportLost) return reportLost();
+    return allFine ? kExitDone : kExitWarned;
+}
+
 }  // namespace
 
 int runTavixc(const std::vector<std::string>& arguments) {
     CliOptions options;
     std::string error;
-    if (!parseCommandLine(arguments, &options, &error)) {
-        complain(error);
-        writeStandardError(kMoreHelp);
-        return 2;
-    }
-    if (options.command == CliCommand::Help) {
-        writeStandardOutput(kUsage);
-        return 0;
-    }
-    if (options.command == CliCommand::Version) {
-        writeStandardOutput("tavixc " + programVersion() + "\r\n");
-        return 0;
+    if (!parseCommandLine(arguments, &options, &error)) return usageError(error);
+    if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
+        const std::string text = options.command == CliCommand::Help ? kUsage : "tavixc " + programVersion() + "\r\n";
+        return writeStandardOutput(text) ? kExitDone : reportLost();
     }
     if (!openProperties()) {
         writeStandardError(consoleLines(kErrorNoProperties));
-        return 2;
+        return kExitUsage;
     }
-
     const std::vector<ListedAccount> listed = listNewsAccounts();
-    if (options.command == CliCommand::List) {
-        for (const ListedAccount& account : listed) {
-            writeStandardOutput(std::to_string(account.accountNumber) + "\t" + account.caption + "\r\n");
-        }
-        return 0;
-    }
-    bool allFine = true;
-    const CheckMode mode = options.command == CliCommand::Trim ? CheckMode::PseudoDefrag : CheckMode::Estimate;
-    for (size_t row : selectedRows(listed, options.accounts, &allFine)) {
-        AccountConsole account{listed[row].caption, false};
-        checkAccount(WarningOwner{&account, warnOnStandardError}, listed[row].accountNumber, mode,
-                     options.showRealDefrag, ReportSink{nullptr, reportOnStandardOutput}, options.minFree);
-        allFine = allFine && !account.warned;
-    }
-    return allFine ? 0 : 1;
+    return options.command == CliCommand::List ? listAccounts(listed) : checkAccounts(listed, options);
 }

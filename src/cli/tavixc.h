@@ -5,6 +5,7 @@
 #include <vector>
 
 // Runs the command the arguments give and returns the exit code: 0 when
-// every named account was handled without a warning, 1 when one warned or
-// was unknown, 2 for a usage error or when the client's data is missing.
+// every named account was handled without a warning, 1 when one warned, was
+// unknown or had no block map, 2 for a usage error or when the client's data
+// is missing, 3 when the report could not be written to standard output.
 int runTavixc(const std::vector<std::string>& arguments);

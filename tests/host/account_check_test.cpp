@@ -138,6 +138,7 @@ TEST_F(AccountCheck, FailuresBeforeTheReportSkipTheAccount) {
         void (*arrange)();
         const char* warning;
     } cases[] = {
+        {"map held by the client", [] { fakeWorld().files[kMap].heldByOther = true; }, kWarnMapOpen},
         {"map size", [] { fakeWorld().files[kMap].sizeFails = true; }, kWarnMapSize},
         {"no memory", [] { fakeWorld().allocationFails = true; }, kWarnNoMemory},
         {"map read fails", [] { fakeWorld().files[kMap].readFails = true; }, kWarnMapRead},

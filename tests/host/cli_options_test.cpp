@@ -155,6 +155,18 @@ TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
          "tavixc: 不明なオプションか、値がありません: --bogus\r\ntavixc --help で使い方を表示します\r\n", kUnchanged},
         {"list", [] { fakeWorld().propertiesExist = false; }, 2, "",
          "レジストリデータベースがオープンできません\r\n処理を中断します\r\n", kUnchanged},
+        // A named account without a block map is said so; unnamed, it stays silent as in the window.
+        {"trim 0", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, 1, "",
+         "Zulu: \"news.bmp\"がないため、処理しませんでした\r\n", kUnchanged},
+        {"trim", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, 0,
+         "      1024 -->          0 (  0%): Alpha\r\n"
+         "       750 -->        512 ( 73%): same\r\n       750 -->        512 ( 73%): same\r\n",
+         "", {20480, kGone, 512, 512}},
+        // The files are handled as the lost report would have said.
+        {"trim", [] { fakeWorld().outputFails = true; }, 3, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
+         {9728, kGone, 512, 512}},
+        {"list", [] { fakeWorld().outputFails = true; }, 3, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
+         kUnchanged},
         // clang-format on
     };
     for (const auto& c : cases) {

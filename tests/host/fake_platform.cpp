@@ -29,8 +29,9 @@ void putFile(const std::string& path, const std::string& bytes) {
 
 void putSizedFile(const std::string& path, uint64_t length) { world.files[path].length = length; }
 
-PlatformFile* openExistingFile(const char* path, FileAccess access) {
+PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing) {
     auto found = world.files.find(path);
+    if (missing != nullptr) *missing = found == world.files.end();
     if (found == world.files.end() || found->second.heldByOther) return nullptr;
     if (access == FileAccess::Write && found->second.openForWriteFails) return nullptr;
     ++world.openFiles;
@@ -103,7 +104,11 @@ ReportSink recordingSink() {
                       [](void* report, const char* text) { *static_cast<std::string*>(report) += text; }};
 }
 
-void writeStandardOutput(const std::string& bytes) { world.standardOutput += bytes; }
+bool writeStandardOutput(const std::string& bytes) {
+    if (world.outputFails) return false;
+    world.standardOutput += bytes;
+    return true;
+}
 void writeStandardError(const std::string& bytes) { world.standardError += bytes; }
 std::string programVersion() { return "1.8.0.0"; }
 

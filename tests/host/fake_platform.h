@@ -37,6 +37,7 @@ struct FakeWorld {
     std::string report;                 // what recordingSink() was given
     std::vector<std::string> warnings;  // what recordingOwner() was given
     std::string standardOutput;
+    bool outputFails = false;  // a closed stream or a full disk
     std::string standardError;
 
     bool propertiesExist = true;

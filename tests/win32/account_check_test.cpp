@@ -93,7 +93,8 @@ const CheckCase kCases[] = {
      "      4096 -->          0 (  0%): ニュース表\r\n", {}, std::nullopt, std::nullopt},
     {"LeavesAMailboxHeldByTheClientAlone", kMap19Blocks, 40 * 512, Held::Mailbox, false, "",
      {kMailboxOpenWarning}, 5, 40 * 512},
-    {"SkipsAMapHeldByTheClientSilently", kMap19Blocks, 40 * 512, Held::Map, false, "", {}, 5, 40 * 512},
+    {"WarnsAboutAMapHeldByTheClient", kMap19Blocks, 40 * 512, Held::Map, false, "",
+     {{kWarnMapOpen, L"\"news.bmp\"がオープンできませんでした"}}, 5, 40 * 512},
     {"RefusesToChangeAMailboxOf3GiB", kMap19Blocks, k3GiB, Held::Nothing, false,
      "3221225472 -->       9728 (  0%): ニュース表\r\n", {kMailboxTooLargeWarning}, 5, k3GiB},
     // Only the low half of this size lies below 2 GiB.

@@ -81,7 +81,8 @@ struct CheckCase {
     WPARAM command;
     bool showRealDefrag;
     std::vector<int> selectedRows;
-    int heldMailbox;  // account whose mailbox another program holds open; -1 none
+    int heldAccount;  // account whose files another program holds open; -1 none
+    bool heldMapToo;  // both files, as a running client holds them, not only the mailbox
     std::wstring title;
     std::vector<std::wstring> warnings;
     std::wstring report;
@@ -96,15 +97,18 @@ const wchar_t kAlphaShort[] = L"      1024 -->          0 (  0%): Alpha\r\n";
 
 // clang-format off
 const CheckCase kCheckCases[] = {
-    {"EstimateReportsInCaptionOrderAndKeepsSelection", IDC_ESTIMATE, false, {0, 1}, -1, kEstimateTitle, {},
+    {"EstimateReportsInCaptionOrderAndKeepsSelection", IDC_ESTIMATE, false, {0, 1}, -1, false, kEstimateTitle, {},
      std::wstring(kAlphaShort) + L"     20480 -->       9728 ( 47%): Zulu\r\n", kUnchanged, {0, 1}},
-    {"PseudoDefragTrimsDeletesAndClearsSelection", IDC_PSEUDO_DEFRAG, true, {0, 1, 2}, -1, kPseudoDefragTitle, {},
+    {"PseudoDefragTrimsDeletesAndClearsSelection", IDC_PSEUDO_DEFRAG, true, {0, 1, 2}, -1, false, kPseudoDefragTitle, {},
      L"      1024 -->          0 (  0%): \r\n           -->          0 (  0%): Alpha\r\n"
      L"     20480 -->       9728 ( 47%): \r\n           -->       4608 ( 22%): Zulu\r\n"
      L"       750 -->        512 ( 73%): \r\n           -->        512 ( 73%): ニュース表\r\n",
      {{0, 9728, 3}, {1, kNoFile, kNoFile}, {2, 512, 1}, {3, 512, 1}}, {}},
-    {"HeldMailboxIsWarnedBeforeTheWindowAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, kPseudoDefragTitle,
+    {"HeldMailboxIsWarnedBeforeTheWindowAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, false, kPseudoDefragTitle,
      {L"\"news.mbx\"がオープンできませんでした"}, kAlphaShort,
+     {{0, 20480, 5}, {1, kNoFile, kNoFile}, {2, 750, 1}, {3, 512, 1}}, {}},
+    {"AccountOfARunningClientIsWarnedAndLeftAlone", IDC_PSEUDO_DEFRAG, false, {0, 1}, 0, true, kPseudoDefragTitle,
+     {L"\"news.bmp\"がオープンできませんでした"}, kAlphaShort,
      {{0, 20480, 5}, {1, kNoFile, kNoFile}, {2, 750, 1}, {3, 512, 1}}, {}},
 };
 // clang-format on
@@ -112,8 +116,10 @@ const CheckCase kCheckCases[] = {
 TEST_P(AccountCheck, ThroughTheResultWindow) {
     const CheckCase& c = GetParam();
     writeSampleAccounts(profile_);
-    std::optional<HeldFile> held;
-    if (c.heldMailbox >= 0) held.emplace(profile_.mailboxPath(c.heldMailbox));
+    std::optional<HeldFile> heldMailbox;
+    std::optional<HeldFile> heldMap;
+    if (c.heldAccount >= 0) heldMailbox.emplace(profile_.mailboxPath(c.heldAccount));
+    if (c.heldMapToo) heldMap.emplace(profile_.mapPath(c.heldAccount));
     HWND main = startMain();
     ASSERT_NE(main, nullptr);
     HWND list = GetDlgItem(main, IDC_ACCOUNT_LIST);
@@ -141,7 +147,8 @@ TEST_P(AccountCheck, ThroughTheResultWindow) {
     ASSERT_TRUE(driver::sendAndWait(main, WM_NULL));
     EXPECT_EQ(driver::selectedRows(list), c.selectionAfter);
     closeMain(main);
-    held.reset();
+    heldMailbox.reset();
+    heldMap.reset();
 
     for (const FileSizes& f : c.filesAfter) {
         EXPECT_EQ(fileLength(profile_.mailboxPath(f.account)), f.mailbox) << "news.mbx of account " << f.account;
@@ -368,15 +375,17 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, TavixcMinFree,
                                            MinFreeCase{L"9729", false}));
 
 // Named accounts go in list order; a name that is no listed news account,
-// and a mailbox the client holds open, each leave a line on standard error.
+// and the files a running client holds open, each leave a line on standard
+// error.
 TEST_F(Tavixc, UnknownAccountsAndWarningsGoToStandardErrorAndEndWithOne) {
     writeSampleAccounts(profile_);
-    HeldFile held(profile_.mailboxPath(0));
+    HeldFile heldMailbox(profile_.mailboxPath(0));
+    HeldFile heldMap(profile_.mapPath(0));
     const driver::ConsoleRun run = tavixc(L"trim 3 --caption ニュース表 0 --caption nobody");
     EXPECT_EQ(driver::widened(run.output), L"       750 -->        512 ( 73%): ニュース表\r\n");
     EXPECT_EQ(driver::widened(run.errors), L"tavixc: アカウント 3 はニュースアカウントの一覧にありません\r\n"
                                            L"tavixc: アカウント名 \"nobody\" のニュースアカウントはありません\r\n"
-                                           L"Zulu: \"news.mbx\"がオープンできませんでした\r\n");
+                                           L"Zulu: \"news.bmp\"がオープンできませんでした\r\n");
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(fileLength(profile_.mapPath(0)), 5u) << "the held account is left as it was";
     EXPECT_EQ(fileLength(profile_.mailboxPath(2)), 512u) << "the others are handled";
