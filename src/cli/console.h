@@ -6,11 +6,17 @@
 #include <vector>
 
 // The command line's arguments after the program's name, as code page 932
-// bytes, split the way Windows splits a command line.
-std::vector<std::string> commandArguments();
-// Bytes as they are: code page 932 text with CRLF line ends. False when
-// they were not all written (a closed stream, a full disk, a broken pipe).
+// bytes, split the way Windows splits a command line. The first argument
+// that has a character code page 932 lacks goes to *inexact, with '?' for
+// that character; *inexact stays empty when every character has its form.
+std::vector<std::string> commandArguments(std::string* inexact);
+// Code page 932 text with CRLF line ends: a file or a pipe gets the bytes as
+// they are, a console the characters they mean. False when they were not
+// all written (a closed stream, a full disk, a broken pipe).
 bool writeStandardOutput(const std::string& bytes);
 void writeStandardError(const std::string& bytes);
+// The code page Windows hands registry strings and file names to the program
+// in: 932 wherever it granted what the manifest asks for.
+unsigned ansiCodePage();
 // "1.8.0.0", from the program's version resource.
 std::string programVersion();

@@ -8,10 +8,40 @@
 
 namespace {
 
-// Stops at the first write that fails or takes nothing, so that a stream
-// that cannot take the text never holds the program up.
+// Every text tavixc handles is code page 932, whatever code page Windows
+// gave the program.
+constexpr UINT kTextCodePage = 932;
+
+std::wstring widened(const std::string& bytes) {
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(kTextCodePage, 0, bytes.data(), length, nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    if (size > 0) MultiByteToWideChar(kTextCodePage, 0, bytes.data(), length, &text[0], size);
+    return text;
+}
+
+// A console shows UTF-16 text right whatever its own code page (chcp 65001
+// included), where code page 932 bytes would only read right under 932.
+bool writeToConsole(HANDLE console, const std::string& bytes) {
+    const std::wstring text = widened(bytes);
+    const wchar_t* next = text.data();
+    size_t left = text.size();
+    DWORD written = 0;
+    while (left > 0 && WriteConsoleW(console, next, static_cast<DWORD>(left < 8192 ? left : 8192), &written, nullptr) &&
+           written > 0) {
+        next += written;
+        left -= written;
+    }
+    return left == 0;
+}
+
+// A file or a pipe gets the bytes as they are. Stops at the first write that
+// fails or takes nothing, so that a stream that cannot take the text never
+// holds the program up.
 bool writeAll(DWORD stream, const std::string& bytes) {
     HANDLE handle = GetStdHandle(stream);
+    DWORD consoleMode = 0;
+    if (GetConsoleMode(handle, &consoleMode)) return writeToConsole(handle, bytes);
     const char* next = bytes.data();
     DWORD left = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
@@ -22,11 +52,15 @@ bool writeAll(DWORD stream, const std::string& bytes) {
     return left == 0;
 }
 
-std::string narrowed(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+// No best-fit guesses: "²" must not become "2", nor "é" "e". *exact tells
+// whether every character has a code page 932 form; the others become '?'.
+std::string narrowed(const wchar_t* text, bool* exact) {
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
     std::string bytes(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &bytes[0], size, nullptr, nullptr);
+    WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, text, -1, &bytes[0], size, nullptr, &usedDefault);
     bytes.resize(bytes.size() - 1);
+    *exact = size > 0 && !usedDefault;
     return bytes;
 }
 
@@ -35,15 +69,21 @@ std::string narrowed(const wchar_t* text) {
 // The command line is split as UTF-16 and only then turned into code page
 // 932: splitting the bytes would take the second byte of "表" or "ソ"
 // (0x5C, a backslash) before a quote for an escape.
-std::vector<std::string> commandArguments() {
+std::vector<std::string> commandArguments(std::string* inexact) {
     std::vector<std::string> arguments;
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
     if (words == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(narrowed(words[i]));
+    for (int i = 1; i < count; ++i) {
+        bool exact = true;
+        arguments.push_back(narrowed(words[i], &exact));
+        if (!exact && inexact->empty()) *inexact = arguments.back();
+    }
     LocalFree(words);
     return arguments;
 }
+
+unsigned ansiCodePage() { return GetACP(); }
 
 bool writeStandardOutput(const std::string& bytes) { return writeAll(STD_OUTPUT_HANDLE, bytes); }
 

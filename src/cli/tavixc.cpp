@@ -151,12 +151,30 @@ int checkAccounts(const std::vector<ListedAccount>& listed, const CliOptions& op
     return allFine ? kExitDone : kExitWarned;
 }
 
+// Where Windows did not give the program code page 932 (Windows 10 set to
+// another language), captions come from the registry misread: naming an
+// account by one could pick the wrong account.
+bool namesByCaption(const CliOptions& options) {
+    for (const AccountName& name : options.accounts) {
+        if (name.byCaption) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+int refuseInexactArgument(const std::string& shown) {
+    return usageError("コードページ932で表せない文字を含む引数です: " + shown);
+}
 
 int runTavixc(const std::vector<std::string>& arguments) {
     CliOptions options;
     std::string error;
     if (!parseCommandLine(arguments, &options, &error)) return usageError(error);
+    if (namesByCaption(options) && ansiCodePage() != 932) {
+        return usageError(
+            "このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください");
+    }
     if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
         const std::string text = options.command == CliCommand::Help ? kUsage : "tavixc " + programVersion() + "\r\n";
         return writeStandardOutput(text) ? kExitDone : reportLost();

@@ -2,4 +2,8 @@
 #include "cli/console.h"
 #include "cli/tavixc.h"
 
-int main() { return runTavixc(commandArguments()); }
+int main() {
+    std::string inexact;
+    const std::vector<std::string> arguments = commandArguments(&inexact);
+    return inexact.empty() ? runTavixc(arguments) : refuseInexactArgument(inexact);
+}

@@ -167,6 +167,10 @@ TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
          {9728, kGone, 512, 512}},
         {"list", [] { fakeWorld().outputFails = true; }, 3, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
          kUnchanged},
+        // Where Windows gave another code page, captions read from the registry cannot be trusted.
+        {"trim --caption Zulu", [] { fakeWorld().ansiCodePage = 1252; }, 2, "",
+         "tavixc: このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください\r\n"
+         "tavixc --help で使い方を表示します\r\n", kUnchanged},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -111,6 +111,7 @@ bool writeStandardOutput(const std::string& bytes) {
 }
 void writeStandardError(const std::string& bytes) { world.standardError += bytes; }
 std::string programVersion() { return "1.8.0.0"; }
+unsigned ansiCodePage() { return world.ansiCodePage; }
 
 bool openProperties() { return world.propertiesExist; }
 

@@ -38,6 +38,7 @@ struct FakeWorld {
     std::vector<std::string> warnings;  // what recordingOwner() was given
     std::string standardOutput;
     bool outputFails = false;  // a closed stream or a full disk
+    unsigned ansiCodePage = 932;
     std::string standardError;
 
     bool propertiesExist = true;

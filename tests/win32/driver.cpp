@@ -183,7 +183,7 @@ bool writeBmp(const std::vector<uint32_t>& pixels, int w, int h, const std::stri
 
 std::wstring widened(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+    wide.resize(MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &wide[0],
                                     static_cast<int>(wide.size())));
     return wide;
 }

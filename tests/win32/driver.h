@@ -39,7 +39,7 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// Text in the ANSI code page (932 here), as the user reads it.
+// Code page 932 text, the programs' own, as the user reads it.
 std::wstring widened(const std::string& text);
 
 // What a console program wrote and how it ended.

@@ -151,6 +151,7 @@ def check_manifest(found):
     check("execution level", [e.get("level") for e in named("requestedExecutionLevel")], ["asInvoker"])
     check("supported systems", {e.get("Id") for e in named("supportedOS")}, SUPPORTED_OS)
     check("DPI awareness", [e.text for e in named("dpiAware")], ["true"])
+    check("code page asked for", [e.text for e in named("activeCodePage")], ["ja-JP"])
     controls = [e for e in named("assemblyIdentity") if e.get("name") == "Microsoft.Windows.Common-Controls"]
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 

@@ -391,6 +391,25 @@ TEST_F(Tavixc, UnknownAccountsAndWarningsGoToStandardErrorAndEndWithOne) {
     EXPECT_EQ(fileLength(profile_.mailboxPath(2)), 512u) << "the others are handled";
 }
 
+// A character code page 932 lacks is never guessed at: "²" is no "2", nor
+// "é" an "e".
+TEST_F(Tavixc, RefusesArgumentsCodePage932CannotHold) {
+    writeSampleAccounts(profile_);
+    writeAccount(2, "cafe");
+    const std::vector<uint64_t> before = fileLengths(profile_);
+    // clang-format off
+    const struct { const wchar_t* arguments; const wchar_t* shown; } cases[] = {
+        {L"trim \u00B2", L"?"}, {L"trim --caption caf\u00E9", L"caf?"}};
+    // clang-format on
+    for (const auto& c : cases) {
+        const driver::ConsoleRun run = tavixc(c.arguments);
+        EXPECT_EQ(run.exitCode, 2u) << run.errors;
+        EXPECT_EQ(driver::widened(run.errors), std::wstring(L"tavixc: コードページ932で表せない文字を含む引数です: ") +
+                                                   c.shown + L"\r\ntavixc --help で使い方を表示します\r\n");
+    }
+    EXPECT_EQ(fileLengths(profile_), before);
+}
+
 TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
     const driver::ConsoleRun run = tavixc(L"list");
     EXPECT_EQ(run.output, "");
