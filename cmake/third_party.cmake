@@ -20,7 +20,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # Debian source package outside the build tree, where it survives a clean.
 find_path(TAVIX_BENCHMARK_SOURCE NAMES include/benchmark/benchmark.h
           PATHS /usr/local/src/benchmark NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
-          DOC "Google Benchmark source tree for the 32-bit benchmarks")
+          DOC "Google Benchmark source tree for the Windows benchmarks")
 if(TAVIX_BENCHMARK_SOURCE)
   set(BENCHMARK_ENABLE_TESTING OFF CACHE BOOL "" FORCE)
   set(BENCHMARK_ENABLE_GTEST_TESTS OFF CACHE BOOL "" FORCE)
@@ -32,6 +32,6 @@ if(TAVIX_BENCHMARK_SOURCE)
   set(HAVE_STEADY_CLOCK 1)
   add_subdirectory(${TAVIX_BENCHMARK_SOURCE} ${CMAKE_BINARY_DIR}/benchmark EXCLUDE_FROM_ALL)
 else()
-  message(STATUS "The 32-bit benchmarks are skipped: no Google Benchmark source in /usr/local/src/benchmark "
+  message(STATUS "The Windows benchmarks are skipped: no Google Benchmark source in /usr/local/src/benchmark "
                  "(scripts/setup.sh puts it there; or set TAVIX_BENCHMARK_SOURCE)")
 endif()

@@ -3,7 +3,8 @@
 templates (styles, positions, ids, tab order, fonts, Japanese texts), the
 version resource, the manifest, and that the program needs no DLL beyond
 those Windows ships; and the same, but dialogs, for the console program
-tavixc.exe. Usage: check_resources.py tavix.exe tavixc.exe"""
+tavixc.exe. Usage: check_resources.py [--machine I386|AMD64] tavix.exe tavixc.exe
+(I386, the programs users get, unless told otherwise)."""
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -156,7 +157,7 @@ def check_manifest(found):
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 
 
-def check_program(path, description, subsystem, dialogs):
+def check_program(path, description, subsystem, dialogs, machine):
     pe = pefile.PE(path)
     found = resources(pe)
     if dialogs:
@@ -164,14 +165,20 @@ def check_program(path, description, subsystem, dialogs):
     check_version(pe, found, description)
     check_manifest(found)
     check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
-    check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+    check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE[f"IMAGE_FILE_MACHINE_{machine}"])
     dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     check("DLLs Windows does not ship", sorted(dlls - SHIPPED_DLLS), [])
 
 
 def main():
-    check_program(sys.argv[1], "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True)
-    check_program(sys.argv[2], "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False)
+    args = sys.argv[1:]
+    machine = "I386"
+    if args[:1] == ["--machine"]:
+        machine, args = args[1], args[2:]
+    gui, console = args
+    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, machine)
+    check_program(console, "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False,
+                  machine)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(failures)} failure(s)")
