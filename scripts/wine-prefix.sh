@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Makes a fresh Wine prefix for tavix: wine-prefix.sh PREFIX
-# Called with the environment wine-run.sh sets.
+# Called with the environment wine-run.sh sets: WINEARCH says the kind,
+# win32 or win64; a 64-bit prefix is made with the 64-bit Wine binaries
+# themselves (Debian's wine and wineserver scripts start the 32-bit ones
+# whenever wine32 is installed).
 set -euo pipefail
 prefix=$1
+if [ "${WINEARCH:-win32}" = win64 ]; then
+  wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64
+else
+  wine=wine wineserver=wineserver
+fi
 rm -rf "$prefix"
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w
+"$wine" wineboot -i >/dev/null 2>&1 || true
+"$wineserver" -w
 
 # Japanese names need a UTF-16LE .reg file; a REGEDIT4 file would be read in
 # the ANSI code page.
@@ -34,11 +42,12 @@ REG
 reg_file="$prefix/drive_c/tavix-prefix.reg"
 { printf '\xff\xfe'; sed 's/$/\r/' "$reg_utf8" | iconv -f UTF-8 -t UTF-16LE; } > "$reg_file"
 rm -f "$reg_utf8"
-wine regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
-wineserver -w
+"$wine" regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
+"$wineserver" -w
 rm -f "$reg_file"
 
 # Debian's Wine looks for its own fonts in /usr/share/fonts and misses
 # Marlett, which draws the title bar buttons (a bare "r" instead of the X).
 cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-touch "$prefix/.tavix-ready"
+# The prefix's kind, for wine-run.sh.
+echo "${WINEARCH:-win32}" > "$prefix/.tavix-ready"
