@@ -10,7 +10,8 @@ host_packages=(
   cmake g++ make ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth imagemagick locales
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb xauth imagemagick locales
   fonts-ipafont-gothic fonts-wine python3 python3-pefile
 )
 
@@ -42,8 +43,9 @@ ensure_locale() {
   locale-gen
 }
 
-# Google Benchmark has no MinGW build in Debian; the win32 preset builds its
-# Debian source package with the cross compiler, from outside the build tree.
+# Google Benchmark has no MinGW build in Debian; the win32 and win64 presets
+# build its Debian source package with the cross compiler, from outside the
+# build tree.
 # Only the tests need it: the demo does not fetch it.
 ensure_benchmark_source() {
   [ -f "$benchmark_source/CMakeLists.txt" ] && return 0
@@ -66,6 +68,20 @@ SRC
   mkdir -p "$benchmark_source"
   tar -xzf "$tmp"/benchmark_*.orig.tar.gz -C "$benchmark_source" --strip-components=1
   rm -rf "$tmp"
+}
+
+# Whether this machine runs 32-bit (i386) Linux programs, as Debian's 32-bit
+# Wine needs: some virtual machines run 64-bit code only, and there the
+# tests and the demo use the 64-bit build under 64-bit Wine. Asked of wine32's
+# own server, which prints its version (on standard error) and ends. Started
+# by bash's exec, which refuses a binary it cannot run instead of reading it
+# as a script; the time limit keeps a strange machine from hanging here.
+tavix_runs_32bit_code() {
+  local version
+  # shellcheck disable=SC2016
+  version=$(timeout -k 5 30 bash -c 'exec "$0" --version' /usr/lib/wine/wineserver32 </dev/null 2>&1) ||
+    return 1
+  [[ $version == Wine* ]]
 }
 
 # tavix_setup [--with-benchmark-source]
