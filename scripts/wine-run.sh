@@ -33,7 +33,9 @@ esac
 
 export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# Wine takes the ANSI code page from the locale; the programs ask for 932
+# themselves, and the tests run them under another locale too.
+export LANG=${TAVIX_WINE_LOCALE:-ja_JP.UTF-8} LC_ALL=${TAVIX_WINE_LOCALE:-ja_JP.UTF-8}
 if [ "$arch" = win64 ]; then
   # Debian's wine script starts the 32-bit loader whenever wine32 is
   # installed, even where the machine cannot run it: call the 64-bit one.
