@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# tavixc in a console whose output code page is UTF-8 (chcp 65001, as many
-# PowerShell users set it), seen the way a user sees it: through a
-# pseudo-terminal, which Wine's console writes UTF-8 to. The Japanese
-# captions must read right there, not as U+FFFD.
+# tavixc's output where it is not a plain file:
+# - a console whose output code page is UTF-8 (chcp 65001, as many
+#   PowerShell users set it), seen the way a user sees it: through a
+#   pseudo-terminal, which Wine's console writes UTF-8 to. The Japanese
+#   captions must read right there, not as U+FFFD;
+# - a full disk: the trim is done all the same, and the exit code says the
+#   report was lost.
 #   console_test.sh WINE_RUN PREFIX DEMO_EXE TAVIXC_EXE
 set -euo pipefail
 wine_run=$1 prefix=$2 demo=$3 tavixc=$4
@@ -19,5 +22,13 @@ expected=$(printf '0 fj.news.reader\n5 fj.rec.travel\n2 japan.comp.misc\n1 ãƒ‹ãƒ
 if [ "$shown" != "$expected" ]; then
   echo "tavixc list under chcp 65001 showed:"
   printf '%s\n' "$shown" | od -c | head -20
+  exit 1
+fi
+
+status=0
+"$wine_run" "$prefix" "$tavixc" trim 0 >/dev/full 2>/dev/null || status=$?
+length=$(stat -c %s "$prefix/drive_c/tavix-console-test/account0/news.mbx")
+if [ "$status" != 3 ] || [ "$length" != 410624 ]; then
+  echo "tavixc trim on a full disk: exit code $status (3 expected), mailbox $length bytes (410624 expected)"
   exit 1
 fi
