@@ -41,7 +41,7 @@ const char kNamedWithoutMap[] = "\"news.bmp\"がないため、処理しませ�
 
 const int kExitDone = 0;
 const int kExitWarned = 1;
-const int kExitUsage = 2;
+const int kExitNotStarted = 2;  // a usage error, or no client data: nothing done
 const int kExitReportLost = 3;
 
 void complain(const std::string& what) { writeStandardError("tavixc: " + what + "\r\n"); }
@@ -49,7 +49,7 @@ void complain(const std::string& what) { writeStandardError("tavixc: " + what + 
 int usageError(const std::string& error) {
     complain(error);
     writeStandardError(kMoreHelp);
-    return kExitUsage;
+    return kExitNotStarted;
 }
 
 // A message box's text with its bare line feeds made console line ends (a
@@ -171,17 +171,17 @@ int runTavixc(const std::vector<std::string>& arguments) {
     CliOptions options;
     std::string error;
     if (!parseCommandLine(arguments, &options, &error)) return usageError(error);
-    if (namesByCaption(options) && ansiCodePage() != 932) {
-        return usageError(
-            "このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください");
-    }
     if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
         const std::string text = options.command == CliCommand::Help ? kUsage : "tavixc " + programVersion() + "\r\n";
         return writeStandardOutput(text) ? kExitDone : reportLost();
     }
+    if (namesByCaption(options) && ansiCodePage() != 932) {
+        return usageError(
+            "このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください");
+    }
     if (!openProperties()) {
         writeStandardError(consoleLines(kErrorNoProperties));
-        return kExitUsage;
+        return kExitNotStarted;
     }
     const std::vector<ListedAccount> listed = listNewsAccounts();
     return options.command == CliCommand::List ? listAccounts(listed) : checkAccounts(listed, options);
