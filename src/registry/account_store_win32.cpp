@@ -28,7 +28,10 @@ int32_t accountCount() {
 bool readRootPath(std::string* rootPath) {
     RegistryKey key;
     std::string value;
-    if (!openQueryKey(kPropertiesKey, &key) || !readStringValue(key.get(), "rootPath", &value)) return false;
+    if (!openQueryKey(kPropertiesKey, &key) || !readsExactly(key.get(), "rootPath") ||
+        !readStringValue(key.get(), "rootPath", &value)) {
+        return false;
+    }
     // A longer path was never meant for tavix's buffers; cutting it would
     // name another folder.
     if (value.size() + 1 > kRootPathCapacity) return false;

@@ -6,6 +6,9 @@
 // other tools or restored backups wrote, which every earlier version listed.
 #include "registry/registry_key.h"
 
+#include <cstring>
+#include <cwchar>
+
 bool openQueryKey(const char* path, RegistryKey* key) {
     return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, key->receive()) == ERROR_SUCCESS;
 }
@@ -32,6 +35,27 @@ bool readStringValue(HKEY key, const char* name, std::string* value) {
     buffer[size < buffer.size() ? size : buffer.size() - 1] = '\0';
     *value = buffer.data();
     return true;
+}
+
+bool readsExactly(HKEY key, const char* name) {
+    const std::wstring wideName(name, name + std::strlen(name));  // value names are ASCII
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return true;  // handed over as stored
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&text[0]), &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    text.resize(std::wcslen(text.c_str()));  // up to its first zero, as it is read
+    // UTF-8 holds every character, and takes neither the flag nor the question.
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL usedDefault = FALSE;
+    const int converted =
+        WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
+                            nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
+    return (converted > 0 || text.empty()) && !usedDefault;
 }
 
 std::vector<std::string> subkeyNames(const char* path) {

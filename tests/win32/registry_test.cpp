@@ -178,9 +178,14 @@ TEST_F(RegistryTest, RootPathMustFitItsBufferWithTheTerminator) {
     }
 }
 
-TEST_F(RegistryTest, RootPathIsMissingWithoutTheValue) {
+TEST_F(RegistryTest, RootPathIsMissingWithoutTheValueOrWithACharacterCodePage932Lacks) {
     createKey(kClientPropertiesKey);
     std::string readRoot;
+    EXPECT_FALSE(readRootPath(&readRoot));
+    // Read as "C:\cafe" it would name another folder.
+    const wchar_t root[] = L"C:\\caf\u00E9";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Halvorn\\Morvex\\Properties", L"rootPath", REG_SZ, root,
+                    sizeof root);
     EXPECT_FALSE(readRootPath(&readRoot));
 }
 
