@@ -146,6 +146,13 @@ TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
          "", {9728, kGone, 512, 512}},
         {"trim --caption same", nullptr, 1, "",
          "tavixc: アカウント名 \"same\" のニュースアカウントが複数あります。番号で指定してください\r\n", kUnchanged},
+        // A caption names only itself, not one it begins or that begins it.
+        {"trim --caption Zul --caption Zulu.news", nullptr, 1, "",
+         "tavixc: アカウント名 \"Zul\" のニュースアカウントはありません\r\n"
+         "tavixc: アカウント名 \"Zulu.news\" のニュースアカウントはありません\r\n", kUnchanged},
+        {"trim --caption Zulu --caption Zulu.news", [] { fakeWorld().accounts[1].caption = "Zulu.news"; }, 0,
+         "     20480 -->       9728 ( 47%): Zulu\r\n      1024 -->          0 (  0%): Zulu.news\r\n", "",
+         {9728, kGone, 750, 750}},
         {"trim 4 0 0", nullptr, 1, "     20480 -->       9728 ( 47%): Zulu\r\n",
          "tavixc: アカウント 4 はニュースアカウントの一覧にありません\r\n", {9728, 1024, 750, 750}},
         // The cut would free 52.5 %.
