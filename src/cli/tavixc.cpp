@@ -39,14 +39,9 @@ const char kMoreHelp[] = "tavixc --help で使い方を表示します\r\n";
 
 const char kNamedWithoutMap[] = "\"news.bmp\"がないため、処理しませんでした";
 
-const int kExitDone = 0;
-const int kExitWarned = 1;
-const int kExitNotStarted = 2;  // a usage error, or no client data: nothing done
-const int kExitReportLost = 3;
-
 void complain(const std::string& what) { writeStandardError("tavixc: " + what + "\r\n"); }
 
-int usageError(const std::string& error) {
+TavixcExitCode usageError(const std::string& error) {
     complain(error);
     writeStandardError(kMoreHelp);
     return kExitNotStarted;
@@ -83,7 +78,7 @@ void reportOnStandardOutput(void* context, const char* text) {
 
 // A report that did not reach standard output fails the run, however well
 // the accounts went: a scheduled run's log would otherwise hide its work.
-int reportLost() {
+TavixcExitCode reportLost() {
     complain("報告を標準出力に書き込めませんでした");
     return kExitReportLost;
 }
@@ -122,7 +117,7 @@ std::set<size_t> selectedRows(const std::vector<ListedAccount>& listed, const st
     return rows;
 }
 
-int listAccounts(const std::vector<ListedAccount>& listed) {
+TavixcExitCode listAccounts(const std::vector<ListedAccount>& listed) {
     std::string lines;
     for (const ListedAccount& account : listed) {
         lines += std::to_string(account.accountNumber) + "\t" + account.caption + "\r\n";
@@ -133,7 +128,7 @@ int listAccounts(const std::vector<ListedAccount>& listed) {
 // Every selected account is handled whatever happened to the ones before it.
 // A named account that leaves no trace (it has no block map) is said so: the
 // caller asked for it.
-int checkAccounts(const std::vector<ListedAccount>& listed, const CliOptions& options) {
+TavixcExitCode checkAccounts(const std::vector<ListedAccount>& listed, const CliOptions& options) {
     bool allFine = true;
     bool anyReportLost = false;
     const CheckMode mode = options.command == CliCommand::Trim ? CheckMode::PseudoDefrag : CheckMode::Estimate;
@@ -163,11 +158,11 @@ bool namesByCaption(const CliOptions& options) {
 
 }  // namespace
 
-int refuseInexactArgument(const std::string& shown) {
+TavixcExitCode refuseInexactArgument(const std::string& shown) {
     return usageError("コードページ932で表せない文字を含む引数です: " + shown);
 }
 
-int runTavixc(const std::vector<std::string>& arguments) {
+TavixcExitCode runTavixc(const std::vector<std::string>& arguments) {
     CliOptions options;
     std::string error;
     if (!parseCommandLine(arguments, &options, &error)) return usageError(error);

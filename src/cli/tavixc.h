@@ -4,11 +4,16 @@
 #include <string>
 #include <vector>
 
-// Runs the command the arguments give and returns the exit code: 0 when
-// every named account was handled without a warning, 1 when one warned, was
-// unknown or had no block map, 2 for a usage error or when the client's data
-// is missing, 3 when the report could not be written to standard output.
-int runTavixc(const std::vector<std::string>& arguments);
+// tavixc's exit codes. Unsigned, as Windows hands them to whoever waits.
+enum TavixcExitCode : unsigned {
+    kExitDone = 0,        // every named account handled without a warning
+    kExitWarned = 1,      // one warned, was unknown or had no block map
+    kExitNotStarted = 2,  // a usage error, or no client data: nothing done
+    kExitReportLost = 3,  // the report could not be written to standard output
+};
+
+// Runs the command the arguments give and returns its exit code.
+TavixcExitCode runTavixc(const std::vector<std::string>& arguments);
 // A usage error for an argument with a character code page 932 lacks (shown
 // with '?' there): guessing a near character could name another account.
-int refuseInexactArgument(const std::string& shown);
+TavixcExitCode refuseInexactArgument(const std::string& shown);

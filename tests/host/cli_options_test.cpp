@@ -133,49 +133,49 @@ TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
     const struct {
         const char* line;
         void (*arrange)();
-        int exitCode;
+        TavixcExitCode exitCode;
         std::string output;
         std::string errors;
         std::array<uint64_t, 4> mailboxesAfter;
     } cases[] = {
         // clang-format off
-        {"list", nullptr, 0, "1\tAlpha\r\n0\tZulu\r\n2\tsame\r\n3\tsame\r\n", "", kUnchanged},
-        {"trim", nullptr, 0,
+        {"list", nullptr, kExitDone, "1\tAlpha\r\n0\tZulu\r\n2\tsame\r\n3\tsame\r\n", "", kUnchanged},
+        {"trim", nullptr, kExitDone,
          "      1024 -->          0 (  0%): Alpha\r\n     20480 -->       9728 ( 47%): Zulu\r\n"
          "       750 -->        512 ( 73%): same\r\n       750 -->        512 ( 73%): same\r\n",
          "", {9728, kGone, 512, 512}},
-        {"trim --caption same", nullptr, 1, "",
+        {"trim --caption same", nullptr, kExitWarned, "",
          "tavixc: アカウント名 \"same\" のニュースアカウントが複数あります。番号で指定してください\r\n", kUnchanged},
         // A caption names only itself, not one it begins or that begins it.
-        {"trim --caption Zul --caption Zulu.news", nullptr, 1, "",
+        {"trim --caption Zul --caption Zulu.news", nullptr, kExitWarned, "",
          "tavixc: アカウント名 \"Zul\" のニュースアカウントはありません\r\n"
          "tavixc: アカウント名 \"Zulu.news\" のニュースアカウントはありません\r\n", kUnchanged},
-        {"trim --caption Zulu --caption Zulu.news", [] { fakeWorld().accounts[1].caption = "Zulu.news"; }, 0,
+        {"trim --caption Zulu --caption Zulu.news", [] { fakeWorld().accounts[1].caption = "Zulu.news"; }, kExitDone,
          "     20480 -->       9728 ( 47%): Zulu\r\n      1024 -->          0 (  0%): Zulu.news\r\n", "",
          {9728, kGone, 750, 750}},
-        {"trim 4 0 0", nullptr, 1, "     20480 -->       9728 ( 47%): Zulu\r\n",
+        {"trim 4 0 0", nullptr, kExitWarned, "     20480 -->       9728 ( 47%): Zulu\r\n",
          "tavixc: アカウント 4 はニュースアカウントの一覧にありません\r\n", {9728, 1024, 750, 750}},
         // The cut would free 52.5 %.
-        {"trim --min-free 53% --caption Zulu", nullptr, 0,
+        {"trim --min-free 53% --caption Zulu", nullptr, kExitDone,
          std::string("     20480 -->       9728 ( 47%): Zulu\r\n") + kReportTooLittleFree, "", kUnchanged},
-        {"trim --bogus", nullptr, 2, "",
+        {"trim --bogus", nullptr, kExitNotStarted, "",
          "tavixc: 不明なオプションか、値がありません: --bogus\r\ntavixc --help で使い方を表示します\r\n", kUnchanged},
-        {"list", [] { fakeWorld().propertiesExist = false; }, 2, "",
+        {"list", [] { fakeWorld().propertiesExist = false; }, kExitNotStarted, "",
          "レジストリデータベースがオープンできません\r\n処理を中断します\r\n", kUnchanged},
         // A named account without a block map is said so; unnamed, it stays silent as in the window.
-        {"trim 0", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, 1, "",
+        {"trim 0", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, kExitWarned, "",
          "Zulu: \"news.bmp\"がないため、処理しませんでした\r\n", kUnchanged},
-        {"trim", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, 0,
+        {"trim", [] { fakeWorld().files.erase(kMorvex + std::string("0\\news.bmp")); }, kExitDone,
          "      1024 -->          0 (  0%): Alpha\r\n"
          "       750 -->        512 ( 73%): same\r\n       750 -->        512 ( 73%): same\r\n",
          "", {20480, kGone, 512, 512}},
         // The files are handled as the lost report would have said.
-        {"trim", [] { fakeWorld().outputFails = true; }, 3, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
+        {"trim", [] { fakeWorld().outputFails = true; }, kExitReportLost, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
          {9728, kGone, 512, 512}},
-        {"list", [] { fakeWorld().outputFails = true; }, 3, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
+        {"list", [] { fakeWorld().outputFails = true; }, kExitReportLost, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
          kUnchanged},
         // Where Windows gave another code page, captions read from the registry cannot be trusted.
-        {"trim --caption Zulu", [] { fakeWorld().ansiCodePage = 1252; }, 2, "",
+        {"trim --caption Zulu", [] { fakeWorld().ansiCodePage = 1252; }, kExitNotStarted, "",
          "tavixc: このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください\r\n"
          "tavixc --help で使い方を表示します\r\n", kUnchanged},
         // clang-format on

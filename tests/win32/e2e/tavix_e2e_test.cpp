@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/tavixc.h"
 #include "driver.h"
 #include "fixture.h"
 #include "ui/resource_ids.h"
@@ -334,7 +335,7 @@ TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
     writeSampleAccounts(profile_);
     const driver::ConsoleRun estimate = tavixc(L"estimate --real");
     EXPECT_EQ(driver::widened(estimate.output), windowReport(IDC_ESTIMATE, kEstimateTitle, true));
-    EXPECT_EQ(estimate.exitCode, 0u);
+    EXPECT_EQ(estimate.exitCode, kExitDone);
 
     const std::wstring windowTrim = windowReport(IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, false);
     const std::vector<uint64_t> windowLengths = fileLengths(profile_);
@@ -344,7 +345,7 @@ TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
     EXPECT_EQ(driver::widened(trim.output), windowTrim);
     EXPECT_EQ(fileLengths(copy), windowLengths);
     EXPECT_EQ(trim.errors, "");
-    EXPECT_EQ(trim.exitCode, 0u);
+    EXPECT_EQ(trim.exitCode, kExitDone);
 }
 
 // One account whose cut frees exactly half its mailbox: 9728 of 19456 bytes.
@@ -366,7 +367,7 @@ TEST_P(TavixcMinFree, CutsOnlyFromTheThresholdOn) {
             (GetParam().cut ? L""
                             : L"           空き領域が指定の下限に満たないため、ファイルを変更しませんでした\r\n"));
     EXPECT_EQ(fileLength(profile_.mailboxPath(0)), GetParam().cut ? 9728u : 19456u);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, kExitDone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Thresholds, TavixcMinFree,
@@ -386,7 +387,7 @@ TEST_F(Tavixc, UnknownAccountsAndWarningsGoToStandardErrorAndEndWithOne) {
     EXPECT_EQ(driver::widened(run.errors), L"tavixc: アカウント 3 はニュースアカウントの一覧にありません\r\n"
                                            L"tavixc: アカウント名 \"nobody\" のニュースアカウントはありません\r\n"
                                            L"Zulu: \"news.bmp\"がオープンできませんでした\r\n");
-    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.exitCode, kExitWarned);
     EXPECT_EQ(fileLength(profile_.mapPath(0)), 5u) << "the held account is left as it was";
     EXPECT_EQ(fileLength(profile_.mailboxPath(2)), 512u) << "the others are handled";
 }
@@ -403,7 +404,7 @@ TEST_F(Tavixc, RefusesArgumentsCodePage932CannotHold) {
     // clang-format on
     for (const auto& c : cases) {
         const driver::ConsoleRun run = tavixc(c.arguments);
-        EXPECT_EQ(run.exitCode, 2u) << run.errors;
+        EXPECT_EQ(run.exitCode, kExitNotStarted) << run.errors;
         EXPECT_EQ(driver::widened(run.errors), std::wstring(L"tavixc: コードページ932で表せない文字を含む引数です: ") +
                                                    c.shown + L"\r\ntavixc --help で使い方を表示します\r\n");
     }
@@ -414,11 +415,11 @@ TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
     const driver::ConsoleRun run = tavixc(L"list");
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(driver::widened(run.errors), L"レジストリデータベースがオープンできません\r\n処理を中断します\r\n");
-    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.exitCode, kExitNotStarted);
 
     const driver::ConsoleRun version = tavixc(L"--version");
     EXPECT_EQ(version.output, "tavixc 1.8.0.0\r\n");
-    EXPECT_EQ(version.exitCode, 0u);
+    EXPECT_EQ(version.exitCode, kExitDone);
 }
 
 }  // namespace
