@@ -1,6 +1,6 @@
 // The account check's file and memory operations on Win32, ANSI calls
 // throughout. How it reaches the user differs between the programs: see
-// src/ui/window_sink_win32.cpp and src/cli/console_sink.cpp.
+// src/ui/window_sink_win32.cpp and src/cli/tavixc.cpp.
 #include "account/platform.h"
 
 #include <windows.h>
