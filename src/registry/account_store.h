@@ -1,6 +1,7 @@
-// The client's account data under HKEY_CURRENT_USER, which tavix only reads:
-//   Software\Halvorn\Morvex\Properties            rootPath, numProperties
-//   Software\Halvorn\Morvex\Properties\Account%d  kindOfFolder, caption
+// The client's account data, which tavix only reads (the keys are in
+// key_paths.h):
+//   the properties key     rootPath, numProperties
+//   its subkeys Account%d  kindOfFolder, caption
 // Every call opens the key it needs for querying and closes it before it
 // returns. Strings are code page 932 bytes. account_store_win32.cpp reads
 // the real registry; the host tests link an in-memory store.

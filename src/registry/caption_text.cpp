@@ -1,6 +1,7 @@
 #include "registry/caption_text.h"
 
 #include "registry/account_store.h"
+#include "registry/key_paths.h"
 
 bool isCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
@@ -20,7 +21,7 @@ std::string cutToCapacity(const std::string& text, size_t capacity) {
 
 std::string displayCaption(const std::string* caption, int32_t accountNumber, size_t capacity) {
     if (caption != nullptr && !caption->empty()) return cutToCapacity(*caption, capacity);
-    return cutToCapacity("Account" + std::to_string(accountNumber), capacity);
+    return cutToCapacity(accountKeyName(accountNumber), capacity);
 }
 
 std::string accountCaption(int32_t accountNumber, size_t capacity) {

@@ -1,4 +1,4 @@
-// tavix's own setting, HKEY_CURRENT_USER\Software\ULBAR\tavix "realDefrag":
+// tavix's own setting, "realDefrag" in its key (key_paths.h):
 // the state of the "also show the true defragmentation estimate" check box.
 #pragma once
 

@@ -7,6 +7,7 @@
 
 #include "cli/console.h"
 #include "registry/account_store.h"
+#include "registry/key_paths.h"
 
 struct PlatformFile {
     std::string path;
@@ -132,7 +133,7 @@ std::vector<std::string> propertiesSubkeyNames() {
     if (!world.propertiesExist) return {};
     std::vector<std::string> names = world.otherKeyNames;
     for (const auto& [number, account] : world.accounts) {
-        names.push_back(account.keyName.empty() ? "Account" + std::to_string(number) : account.keyName);
+        names.push_back(account.keyName.empty() ? accountKeyName(number) : account.keyName);
     }
     const auto upper = [](const std::string& name) {
         std::string folded = name;

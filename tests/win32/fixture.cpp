@@ -2,9 +2,6 @@
 
 #include <utility>
 
-const char kClientPropertiesKey[] = "Software\\Halvorn\\Morvex\\Properties";
-const char kToolSettingsKey[] = "Software\\ULBAR\\tavix";
-
 namespace {
 
 // A key opened for setting values, created when missing.
@@ -74,10 +71,6 @@ void removeFolderTree(const std::string& folder) {
         FindClose(search);
     }
     if (!RemoveDirectoryA(folder.c_str())) fixtureFailed(std::string("cannot remove ") + folder);
-}
-
-std::string clientAccountKey(int32_t accountNumber) {
-    return std::string(kClientPropertiesKey) + "\\Account" + std::to_string(accountNumber);
 }
 
 void deleteKeyTree(const char* keyPath) {

@@ -10,10 +10,9 @@
 #include <optional>
 #include <string>
 
-// ---- Names and sizes -------------------------------------------------------
+#include "registry/key_paths.h"  // the client's keys and tavix's own, as the program names them
 
-extern const char kClientPropertiesKey[];  // the client's "...\Morvex\Properties"
-extern const char kToolSettingsKey[];      // tavix's own key
+// ---- Names and sizes -------------------------------------------------------
 
 inline const wchar_t kMainTitle[] = L"Morvex News System Checker";
 inline const wchar_t kEstimateTitle[] = L"デフラグ見積り";
@@ -30,8 +29,6 @@ constexpr uint64_t kNoFile = UINT64_MAX;  // fileLength() of a missing file
 void fixtureFailed(const std::string& what);
 
 // ---- Registry, all under HKEY_CURRENT_USER -----------------------------------
-
-std::string clientAccountKey(int32_t accountNumber);
 
 void deleteKeyTree(const char* keyPath);
 void writeDword(const std::string& keyPath, const char* name, DWORD value);

@@ -184,8 +184,8 @@ TEST_F(RegistryTest, RootPathIsMissingWithoutTheValueOrWithACharacterCodePage932
     EXPECT_FALSE(readRootPath(&readRoot));
     // Read as "C:\cafe" it would name another folder.
     const wchar_t root[] = L"C:\\caf\u00E9";
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Halvorn\\Morvex\\Properties", L"rootPath", REG_SZ, root,
-                    sizeof root);
+    const std::wstring key(std::begin(kClientPropertiesKey), std::end(kClientPropertiesKey) - 1);  // ASCII
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"rootPath", REG_SZ, root, sizeof root);
     EXPECT_FALSE(readRootPath(&readRoot));
 }
 
