@@ -1,4 +1,4 @@
-# The release archive: tavix-1.8.0.0-win32.zip with both programs and the
+# The release archive: tavix-<version>-win32.zip with both programs and the
 # Japanese user's guide, converted to code page 932 with CRLF line ends so
 # that Notepad on any Japanese Windows reads it. The 64-bit build, which only
 # runs the Wine tests where no 32-bit code runs, names its archive win64.

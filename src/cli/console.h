@@ -18,5 +18,6 @@ void writeStandardError(const std::string& bytes);
 // The code page Windows hands registry strings and file names to the program
 // in: 932 wherever it granted what the manifest asks for.
 unsigned ansiCodePage();
-// "1.8.0.0", from the program's version resource.
+// The project's version, "major.minor.patch.tweak", from the program's
+// version resource.
 std::string programVersion();

@@ -8,6 +8,7 @@
 #include "cli/console.h"
 #include "registry/account_store.h"
 #include "registry/key_paths.h"
+#include "tavix_version.h"
 
 struct PlatformFile {
     std::string path;
@@ -111,7 +112,7 @@ bool writeStandardOutput(const std::string& bytes) {
     return true;
 }
 void writeStandardError(const std::string& bytes) { world.standardError += bytes; }
-std::string programVersion() { return "1.8.0.0"; }
+std::string programVersion() { return TAVIX_VERSION_TEXT; }
 unsigned ansiCodePage() { return world.ansiCodePage; }
 
 bool openProperties() { return world.propertiesExist; }

@@ -3,8 +3,10 @@
 templates (styles, positions, ids, tab order, fonts, Japanese texts), the
 version resource, the manifest, and that the program needs no DLL beyond
 those Windows ships; and the same, but dialogs, for the console program
-tavixc.exe. Usage: check_resources.py [--machine I386|AMD64] tavix.exe tavixc.exe
-(I386, the programs users get, unless told otherwise)."""
+tavixc.exe. Usage:
+check_resources.py [--machine I386|AMD64] --version A.B.C.D tavix.exe tavixc.exe
+(I386, the programs users get, unless told otherwise; the version is the
+project's, which CMake hands over)."""
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -119,11 +121,13 @@ def check_dialogs(found):
             check(f"dialog {dialog_id} control {wanted[0]}", actual, wanted)
 
 
-def check_version(pe, found, description):
+def check_version(pe, found, description, version):
     check("version language", found.get((pefile.RESOURCE_TYPE["RT_VERSION"], 1), (None,))[0], 0x0411)
     fixed = pe.VS_FIXEDFILEINFO[0]
-    check("file version", (fixed.FileVersionMS, fixed.FileVersionLS), (0x00010008, 0))
-    check("product version", (fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00010008, 0))
+    major, minor, patch, tweak = (int(part) for part in version.split("."))
+    numbers = (major << 16 | minor, patch << 16 | tweak)
+    check("file version", (fixed.FileVersionMS, fixed.FileVersionLS), numbers)
+    check("product version", (fixed.ProductVersionMS, fixed.ProductVersionLS), numbers)
     check("file type (application) and OS (32-bit Windows)", (fixed.FileType, fixed.FileOS), (1, 4))
     tables = {}
     translations = []
@@ -135,11 +139,11 @@ def check_version(pe, found, description):
     check("string tables", list(tables), [b"041104b0"])
     strings = tables.get(b"041104b0", {})
     check("description", strings.get("FileDescription"), description)
-    check("file version text", strings.get("FileVersion"), "1.8.0.0")
+    check("file version text", strings.get("FileVersion"), version)
     check("translation", translations, ["0x0411 0x04b0"])
 
 
-def check_manifest(found):
+def check_manifest(found, version):
     _, data = found.get((pefile.RESOURCE_TYPE["RT_MANIFEST"], 1), (None, b""))
     if not data:
         failures.append("no manifest resource 1")
@@ -149,6 +153,8 @@ def check_manifest(found):
 
     def named(tag):
         return [e for e in everything if e.tag.split("}")[-1] == tag]
+    check("assembly version", [e.get("version") for e in named("assemblyIdentity") if e.get("name") == "ULBAR.tavix"],
+          [version])
     check("execution level", [e.get("level") for e in named("requestedExecutionLevel")], ["asInvoker"])
     check("supported systems", {e.get("Id") for e in named("supportedOS")}, SUPPORTED_OS)
     check("DPI awareness", [e.text for e in named("dpiAware")], ["true"])
@@ -157,13 +163,13 @@ def check_manifest(found):
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 
 
-def check_program(path, description, subsystem, dialogs, machine):
+def check_program(path, description, subsystem, dialogs, machine, version):
     pe = pefile.PE(path)
     found = resources(pe)
     if dialogs:
         check_dialogs(found)
-    check_version(pe, found, description)
-    check_manifest(found)
+    check_version(pe, found, description, version)
+    check_manifest(found, version)
     check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
     check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE[f"IMAGE_FILE_MACHINE_{machine}"])
     dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
@@ -172,13 +178,14 @@ def check_program(path, description, subsystem, dialogs, machine):
 
 def main():
     args = sys.argv[1:]
-    machine = "I386"
-    if args[:1] == ["--machine"]:
-        machine, args = args[1], args[2:]
+    options = {"--machine": "I386", "--version": None}
+    while args[:1] and args[0] in options:
+        options[args[0]], args = args[1], args[2:]
+    machine, version = options["--machine"], options["--version"]
     gui, console = args
-    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, machine)
+    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, machine, version)
     check_program(console, "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False,
-                  machine)
+                  machine, version)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(failures)} failure(s)")

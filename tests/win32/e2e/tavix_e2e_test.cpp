@@ -14,6 +14,7 @@
 #include "cli/tavixc.h"
 #include "driver.h"
 #include "fixture.h"
+#include "tavix_version.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -418,7 +419,7 @@ TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
     EXPECT_EQ(run.exitCode, kExitNotStarted);
 
     const driver::ConsoleRun version = tavixc(L"--version");
-    EXPECT_EQ(version.output, "tavixc 1.8.0.0\r\n");
+    EXPECT_EQ(version.output, "tavixc " TAVIX_VERSION_TEXT "\r\n");
     EXPECT_EQ(version.exitCode, kExitDone);
 }
 
