@@ -6,6 +6,8 @@
 #include <shellapi.h>
 #include <winver.h>
 
+#include <cwchar>
+
 namespace {
 
 // Every text tavixc handles is code page 932, whatever code page Windows
@@ -20,10 +22,14 @@ std::wstring widened(const std::string& bytes) {
     return text;
 }
 
+bool isConsole(HANDLE handle) {
+    DWORD consoleMode = 0;
+    return GetConsoleMode(handle, &consoleMode) != 0;
+}
+
 // A console shows UTF-16 text right whatever its own code page (chcp 65001
 // included), where code page 932 bytes would only read right under 932.
-bool writeToConsole(HANDLE console, const std::string& bytes) {
-    const std::wstring text = widened(bytes);
+bool writeToConsole(HANDLE console, const std::wstring& text) {
     const wchar_t* next = text.data();
     size_t left = text.size();
     DWORD written = 0;
@@ -40,8 +46,7 @@ bool writeToConsole(HANDLE console, const std::string& bytes) {
 // holds the program up.
 bool writeAll(DWORD stream, const std::string& bytes) {
     HANDLE handle = GetStdHandle(stream);
-    DWORD consoleMode = 0;
-    if (GetConsoleMode(handle, &consoleMode)) return writeToConsole(handle, bytes);
+    if (isConsole(handle)) return writeToConsole(handle, widened(bytes));
     const char* next = bytes.data();
     DWORD left = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
@@ -69,7 +74,7 @@ std::string narrowed(const wchar_t* text, bool* exact) {
 // The command line is split as UTF-16 and only then turned into code page
 // 932: splitting the bytes would take the second byte of "表" or "ソ"
 // (0x5C, a backslash) before a quote for an escape.
-std::vector<std::string> commandArguments(std::string* inexact) {
+std::vector<std::string> commandArguments(InexactArgument* inexact) {
     std::vector<std::string> arguments;
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -77,7 +82,9 @@ std::vector<std::string> commandArguments(std::string* inexact) {
     for (int i = 1; i < count; ++i) {
         bool exact = true;
         arguments.push_back(narrowed(words[i], &exact));
-        if (!exact && inexact->empty()) *inexact = arguments.back();
+        if (!exact && inexact->typed.empty()) {
+            *inexact = InexactArgument{arguments.back(), std::u16string(words[i], words[i] + std::wcslen(words[i]))};
+        }
     }
     LocalFree(words);
     return arguments;
@@ -88,6 +95,16 @@ unsigned ansiCodePage() { return GetACP(); }
 bool writeStandardOutput(const std::string& bytes) { return writeAll(STD_OUTPUT_HANDLE, bytes); }
 
 void writeStandardError(const std::string& bytes) { writeAll(STD_ERROR_HANDLE, bytes); }
+
+void writeStandardErrorAround(const std::string& before, const InexactArgument& argument, const std::string& after) {
+    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    if (!isConsole(handle)) {
+        writeAll(STD_ERROR_HANDLE, before + argument.shown + after);
+        return;
+    }
+    writeToConsole(handle,
+                   widened(before) + std::wstring(argument.typed.begin(), argument.typed.end()) + widened(after));
+}
 
 std::string programVersion() {
     char path[MAX_PATH] = {};

@@ -158,8 +158,10 @@ bool namesByCaption(const CliOptions& options) {
 
 }  // namespace
 
-TavixcExitCode refuseInexactArgument(const std::string& shown) {
-    return usageError("コードページ932で表せない文字を含む引数です: " + shown);
+TavixcExitCode refuseInexactArgument(const InexactArgument& argument) {
+    writeStandardErrorAround("tavixc: コードページ932で表せない文字を含む引数です: ", argument,
+                             std::string("\r\n") + kMoreHelp);
+    return kExitNotStarted;
 }
 
 TavixcExitCode runTavixc(const std::vector<std::string>& arguments) {

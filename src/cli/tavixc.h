@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+struct InexactArgument;
+
 // tavixc's exit codes. Unsigned, as Windows hands them to whoever waits.
 enum TavixcExitCode : unsigned {
     kExitDone = 0,        // every named account handled without a warning
@@ -14,6 +16,7 @@ enum TavixcExitCode : unsigned {
 
 // Runs the command the arguments give and returns its exit code.
 TavixcExitCode runTavixc(const std::vector<std::string>& arguments);
-// A usage error for an argument with a character code page 932 lacks (shown
-// with '?' there): guessing a near character could name another account.
-TavixcExitCode refuseInexactArgument(const std::string& shown);
+// A usage error for an argument with a character code page 932 lacks:
+// guessing a near character could name another account. A console shows the
+// argument as typed.
+TavixcExitCode refuseInexactArgument(const InexactArgument& argument);

@@ -3,7 +3,7 @@
 #include "cli/tavixc.h"
 
 int main() {
-    std::string inexact;
+    InexactArgument inexact;
     const std::vector<std::string> arguments = commandArguments(&inexact);
-    return inexact.empty() ? runTavixc(arguments) : refuseInexactArgument(inexact);
+    return inexact.typed.empty() ? runTavixc(arguments) : refuseInexactArgument(inexact);
 }

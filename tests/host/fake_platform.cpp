@@ -112,6 +112,9 @@ bool writeStandardOutput(const std::string& bytes) {
     return true;
 }
 void writeStandardError(const std::string& bytes) { world.standardError += bytes; }
+void writeStandardErrorAround(const std::string& before, const InexactArgument& argument, const std::string& after) {
+    world.standardError += before + argument.shown + after;  // as a file gets it
+}
 std::string programVersion() { return TAVIX_VERSION_TEXT; }
 unsigned ansiCodePage() { return world.ansiCodePage; }
 

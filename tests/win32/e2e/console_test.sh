@@ -24,6 +24,10 @@ if [ "$shown" != "$expected" ]; then
   printf '%s\n' "$shown" | od -c | head -20
   exit 1
 fi
+# An argument code page 932 cannot hold is refused; the console shows it as typed.
+refused=$(script -qc "'$wine_run' '$prefix' cmd /c 'chcp 65001 >nul & $tavixc_windows trim --caption café'" /dev/null |
+  sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r')
+[[ $refused == *"を含む引数です: café"* ]] || { echo "tavixc's refusal in a console showed: $refused"; exit 1; }
 
 status=0
 "$wine_run" "$prefix" "$tavixc" trim 0 >/dev/full 2>/dev/null || status=$?
