@@ -313,7 +313,9 @@ std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
 
 class Tavixc : public Tavix {
 protected:
-    driver::ConsoleRun tavixc(const std::wstring& arguments) { return driver::runConsole(tavixcPath, arguments); }
+    driver::ConsoleRun tavixc(const std::wstring& arguments, driver::Output output = driver::Output::File) {
+        return driver::runConsole(tavixcPath, arguments, output);
+    }
 
     // The report of a command on every account, through the windows.
     std::wstring windowReport(WPARAM command, const wchar_t* title, bool showRealDefrag) {
@@ -335,6 +337,7 @@ TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
     const driver::ConsoleRun estimate = tavixc(L"estimate --real");
     EXPECT_EQ(driver::widened(estimate.output), windowReport(IDC_ESTIMATE, kEstimateTitle, true));
     EXPECT_EQ(estimate.exitCode, 0u);
+    EXPECT_EQ(tavixc(L"estimate --real", driver::Output::Pipe).output, estimate.output) << "through a pipe";
 
     const std::wstring windowTrim = windowReport(IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, false);
     const std::vector<uint64_t> windowLengths = fileLengths(profile_);
