@@ -221,12 +221,16 @@ bool Program::running() const {
     return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, DWORD timeoutMs) {
+ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output, DWORD timeoutMs) {
     ConsoleRun run{false, 0, std::string(), std::string()};
     std::string files[2];
     HANDLE streams[2] = {};
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    for (int i = 0; i < 2; ++i) {
+    HANDLE pipe = nullptr;  // the reading end, when standard output is a pipe
+    if (output == Output::Pipe && CreatePipe(&pipe, &streams[0], &inherited, 0)) {
+        SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
+    }
+    for (int i = pipe != nullptr ? 1 : 0; i < 2; ++i) {
         char temp[MAX_PATH] = {};
         char name[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
@@ -234,6 +238,13 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
         files[i] = name;
         streams[i] = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
     }
+    // Read while the program writes, so that it never waits for room in the
+    // pipe; the reading ends when the program's end of it closes.
+    std::thread reader([&run, pipe] {
+        char chunk[4096];
+        DWORD got = 0;
+        while (pipe != nullptr && ReadFile(pipe, chunk, sizeof chunk, &got, nullptr)) run.output.append(chunk, got);
+    });
     std::wstring commandLine = L"\"" + windowsPath(exePath) + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -241,15 +252,19 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     startup.hStdOutput = streams[0];
     startup.hStdError = streams[1];
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &process)) {
+    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process);
+    if (pipe != nullptr) CloseHandle(streams[0]);  // the program holds its own copy
+    if (started) {
         run.ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
         if (!run.ended) TerminateProcess(process.hProcess, 1);
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
-    for (int i = 0; i < 2; ++i) {
+    reader.join();
+    if (pipe != nullptr) CloseHandle(pipe);
+    for (int i = pipe != nullptr ? 1 : 0; i < 2; ++i) {
         CloseHandle(streams[i]);
         (i == 0 ? run.output : run.errors) = readFileAt(files[i], 0, 1 << 24);
         DeleteFileA(files[i].c_str());

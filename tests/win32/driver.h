@@ -49,9 +49,13 @@ struct ConsoleRun {
     std::string output;  // standard output and error, byte for byte
     std::string errors;
 };
+// Where a console program's standard output goes: a file, or an anonymous
+// pipe, as in "tavixc list | findstr ...".
+enum class Output { File, Pipe };
 // Runs a console program (a Unix path is taken as drive Z:) with the given
 // arguments, as UTF-16 the way a console passes them, to its end.
-ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, DWORD timeoutMs = kDeadlineMs);
+ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output = Output::File,
+                      DWORD timeoutMs = kDeadlineMs);
 
 // The process's top-level dialog (class "#32770") with this title, or null.
 HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly = true);

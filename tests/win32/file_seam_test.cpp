@@ -23,8 +23,10 @@ TEST_F(FileSeamTest, FileHeldWithoutSharingCannotBeOpenedOrDeleted) {
         HeldFile held(path);
         ASSERT_TRUE(held.held());
         for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
-            PlatformFile* file = openExistingFile(path.c_str(), access);
+            bool missing = true;
+            PlatformFile* file = openExistingFile(path.c_str(), access, &missing);
             EXPECT_EQ(file, nullptr) << (access == FileAccess::Read ? "for reading" : "for writing");
+            EXPECT_FALSE(missing) << "a held file is there";
             if (file != nullptr) closeFile(file);
         }
         EXPECT_FALSE(deleteFile(path.c_str()));
@@ -50,21 +52,23 @@ TEST_F(FileSeamTest, SetFileLengthShortensAndLengthensWithZeros) {
     writeWholeFile(path, contents);
 
     struct Step {
+        FileAccess access;  // a file opened for reading cannot be cut: the length stays
         uint64_t length;
         std::string expected;
     };
     const Step steps[] = {
-        {7 * 512, contents.substr(0, 7 * 512)},
-        {12 * 512, contents.substr(0, 7 * 512) + std::string(5 * 512, '\0')},
-        {0, ""},
+        {FileAccess::Write, 7 * 512, contents.substr(0, 7 * 512)},
+        {FileAccess::Read, 2 * 512, contents.substr(0, 7 * 512)},
+        {FileAccess::Write, 12 * 512, contents.substr(0, 7 * 512) + std::string(5 * 512, '\0')},
+        {FileAccess::Write, 0, ""},
     };
     for (const Step& step : steps) {
         {
-            ScopedFile file(openExistingFile(path.c_str(), FileAccess::Write));
+            ScopedFile file(openExistingFile(path.c_str(), step.access));
             ASSERT_TRUE(file);
-            EXPECT_TRUE(setFileLength(file.get(), step.length));
+            EXPECT_EQ(setFileLength(file.get(), step.length), step.access == FileAccess::Write);
         }
-        EXPECT_EQ(fileLength(path), step.length);
+        EXPECT_EQ(fileLength(path), step.expected.size());
         EXPECT_EQ(readFileAt(path, 0, 64 * 1024), step.expected) << "length " << step.length;
     }
 }
@@ -114,10 +118,15 @@ TEST_F(FileSeamTest, DeleteFileRemovesAndMissingFilesDoNotOpen) {
     EXPECT_TRUE(deleteFile(path.c_str()));
     EXPECT_FALSE(fileExists(path));
     EXPECT_FALSE(deleteFile(path.c_str())) << "deleting a missing file";
-    for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
-        PlatformFile* file = openExistingFile(path.c_str(), access);
-        EXPECT_EQ(file, nullptr);
-        if (file != nullptr) closeFile(file);
+    // An account whose folder is gone is as missing as one without a map.
+    for (const std::string& missingPath : {path, folder_.at("account7\\news.bmp")}) {
+        for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
+            bool missing = false;
+            PlatformFile* file = openExistingFile(missingPath.c_str(), access, &missing);
+            EXPECT_EQ(file, nullptr);
+            EXPECT_TRUE(missing) << missingPath;
+            if (file != nullptr) closeFile(file);
+        }
     }
     EXPECT_FALSE(fileExists(path)) << "opening for writing must not create the file";
 }

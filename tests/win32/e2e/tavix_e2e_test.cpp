@@ -64,6 +64,20 @@ protected:
         expectExitWithZero();
     }
 
+    // The report of a command on every account, through the windows.
+    std::wstring windowReport(WPARAM command, const wchar_t* title, bool showRealDefrag) {
+        HWND main = startMain();
+        driver::sendCommand(main, IDC_SELECT_ALL);
+        driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_SETCHECK, showRealDefrag);
+        driver::postCommand(main, command);
+        HWND result = driver::waitForWindow(program_.id(), title);
+        const std::wstring report = driver::itemText(result, IDC_REPORT);
+        driver::sendCommand(result, IDOK);
+        driver::waitUntilGone(result);
+        closeMain(main);
+        return report;
+    }
+
     // Declared in this order so that the program ends before its folder
     // and the registry data go.
     ClientProfile profile_{"e2e"};
@@ -93,6 +107,28 @@ struct CheckCase {
 };
 
 class AccountCheck : public Tavix, public ::testing::WithParamInterface<CheckCase> {};
+
+// The report's columns line up: each of the first `count` characters (all
+// half-width) stands one cell of "ＭＳ ゴシック" at 9 points, a fixed-pitch
+// face, after the one before.
+void expectFixedPitchGothic(HWND report, size_t count) {
+    HDC screen = GetDC(nullptr);
+    HFONT gothic = CreateFontW(-(GetDeviceCaps(screen, LOGPIXELSY) * 9) / 72, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                               DEFAULT_CHARSET, 0, 0, 0, 0, L"ＭＳ ゴシック");
+    HGDIOBJ old = SelectObject(screen, gothic);
+    SIZE cell{};
+    GetTextExtentPoint32W(screen, L"0", 1, &cell);
+    const int first = LOWORD(SendMessageW(report, EM_POSFROMCHAR, 0, 0));
+    std::vector<int> shown;
+    std::vector<int> cells;
+    for (size_t i = 0; i < count; ++i) {
+        shown.push_back(LOWORD(SendMessageW(report, EM_POSFROMCHAR, i, 0)) - first);
+        cells.push_back(static_cast<int>(i) * cell.cx);
+    }
+    EXPECT_EQ(shown, cells) << "where the report's characters stand";
+    DeleteObject(SelectObject(screen, old));
+    ReleaseDC(nullptr, screen);
+}
 
 const std::vector<FileSizes> kUnchanged = {{0, 20480, 5}, {1, 1024, 2}, {2, 750, 1}, {3, 512, 1}};
 const wchar_t kAlphaShort[] = L"      1024 -->          0 (  0%): Alpha\r\n";
@@ -142,6 +178,7 @@ TEST_P(AccountCheck, ThroughTheResultWindow) {
         EXPECT_FALSE(boxes[i].ownerVisible) << "warning shown after the result window";
     }
     EXPECT_EQ(driver::itemText(result, IDC_REPORT), c.report);
+    expectFixedPitchGothic(GetDlgItem(result, IDC_REPORT), c.report.find(L'\r'));
 
     ASSERT_TRUE(driver::sendCommand(result, IDOK));
     ASSERT_TRUE(driver::waitUntilGone(result));
@@ -302,6 +339,22 @@ TEST_F(Tavix, ResultWindowIsCentredAndClosesOnlyByOkOrClose) {
     closeMain(main);
 }
 
+// Longer than an edit control takes by default (30,000 characters): shown
+// whole all the same.
+TEST_F(Tavix, LongReportIsShownWhole) {
+    const int32_t accounts = 32;
+    profile_.writeProperties(accounts);
+    std::wstring expected;
+    for (int32_t number = 0; number < accounts; ++number) {
+        const std::string caption = std::to_string(10 + number) + std::string(1000, '.');
+        writeAccount(number, caption);
+        profile_.writeFiles(number, "\x01", 512);
+        expected += L"       512 -->        512 (102%): " + driver::widened(caption) + L"\r\n";
+    }
+    ASSERT_GT(expected.size(), 30000u);
+    EXPECT_EQ(windowReport(IDC_ESTIMATE, kEstimateTitle, false), expected);
+}
+
 // ---- tavixc on the same profiles ------------------------------------------
 
 std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
@@ -315,20 +368,8 @@ std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
 
 class Tavixc : public Tavix {
 protected:
-    driver::ConsoleRun tavixc(const std::wstring& arguments) { return driver::runConsole(tavixcPath, arguments); }
-
-    // The report of a command on every account, through the windows.
-    std::wstring windowReport(WPARAM command, const wchar_t* title, bool showRealDefrag) {
-        HWND main = startMain();
-        driver::sendCommand(main, IDC_SELECT_ALL);
-        driver::sendAndWait(GetDlgItem(main, IDC_SHOW_REAL_DEFRAG), BM_SETCHECK, showRealDefrag);
-        driver::postCommand(main, command);
-        HWND result = driver::waitForWindow(program_.id(), title);
-        const std::wstring report = driver::itemText(result, IDC_REPORT);
-        driver::sendCommand(result, IDOK);
-        driver::waitUntilGone(result);
-        closeMain(main);
-        return report;
+    driver::ConsoleRun tavixc(const std::wstring& arguments, driver::Output output = driver::Output::File) {
+        return driver::runConsole(tavixcPath, arguments, output);
     }
 };
 
@@ -337,6 +378,7 @@ TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
     const driver::ConsoleRun estimate = tavixc(L"estimate --real");
     EXPECT_EQ(driver::widened(estimate.output), windowReport(IDC_ESTIMATE, kEstimateTitle, true));
     EXPECT_EQ(estimate.exitCode, kExitDone);
+    EXPECT_EQ(tavixc(L"estimate --real", driver::Output::Pipe).output, estimate.output) << "through a pipe";
 
     const std::wstring windowTrim = windowReport(IDC_PSEUDO_DEFRAG, kPseudoDefragTitle, false);
     const std::vector<uint64_t> windowLengths = fileLengths(profile_);
