@@ -15,14 +15,25 @@ add_custom_command(
   VERBATIM)
 add_custom_target(tavix_guide ALL DEPENDS ${TAVIX_GUIDE})
 
-install(TARGETS tavix tavixc RUNTIME DESTINATION .)
-install(FILES ${TAVIX_GUIDE} DESTINATION .)
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME tavix)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME ${TAVIX_PACKAGE_FILE_NAME})
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-set(CPACK_STRIP_FILES ON)  # no debug information in what users get
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
-include(CPack)
+# The same sources give the same archive, byte for byte, in any folder at any
+# time (scripts/release-rebuild.sh checks it). What users get is stripped of
+# its debug information, the one place that names the build's folders; strip
+# writes a new time stamp into a program, the time it runs unless
+# SOURCE_DATE_EPOCH names one: 0, as the linker leaves it (CMakeLists.txt).
+# Every entry carries the one time below, which no checkout or clock changes.
+# Beside the archive, its SHA-256 for `sha256sum -c`. The 'package' target
+# builds just what the archive holds.
+set(TAVIX_ARCHIVE ${CMAKE_BINARY_DIR}/package/${TAVIX_PACKAGE_FILE_NAME}.zip)
+set(TAVIX_ARCHIVE_ENTRY_TIME "2026-01-01 00:00:00")
+set(tavix_stripped ${CMAKE_BINARY_DIR}/release_stripped)
+find_program(TAVIX_PYTHON3 python3 HINTS /usr/bin REQUIRED)
+add_custom_command(
+  OUTPUT ${TAVIX_ARCHIVE} ${TAVIX_ARCHIVE}.sha256
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${tavix_stripped}
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} -o ${tavix_stripped}/tavix.exe $<TARGET_FILE:tavix>
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} -o ${tavix_stripped}/tavixc.exe $<TARGET_FILE:tavixc>
+  COMMAND ${TAVIX_PYTHON3} ${CMAKE_SOURCE_DIR}/cmake/release_zip.py ${TAVIX_ARCHIVE} "${TAVIX_ARCHIVE_ENTRY_TIME}"
+          ${tavix_stripped}/tavix.exe ${tavix_stripped}/tavixc.exe ${TAVIX_GUIDE}
+  DEPENDS tavix tavixc ${TAVIX_GUIDE} ${CMAKE_SOURCE_DIR}/cmake/release_zip.py
+  VERBATIM)
+add_custom_target(package DEPENDS ${TAVIX_ARCHIVE})
