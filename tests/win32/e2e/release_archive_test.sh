@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The release archive as a user gets it: unpacked, it holds both programs
-# and the Japanese guide, and (given the driver and Wine) the programs in it
-# start under Wine.
+# The release archive as a user gets it: its checksum file holds; unpacked,
+# it holds both programs and the Japanese guide, and (given the driver and
+# Wine) the programs in it start under Wine.
 #   release_archive_test.sh ZIP WORK_DIR [E2E_DRIVER WINE_RUN WINE_PREFIX]
 set -euo pipefail
 zip=$1 dir=$2 e2e=${3:-} wine_run=${4:-} prefix=${5:-}
@@ -11,12 +11,19 @@ rm -rf "$dir"
 mkdir -p "$dir"
 (cd "$dir" && cmake -E tar xf "$zip")
 
+sums=$zip.sha256
+if [ "$(wc -l < "$sums")" != 1 ] || ! (cd "$(dirname "$zip")" && sha256sum -c --quiet "${sums##*/}"); then
+  echo "$sums is not the archive's SHA-256 on one line for sha256sum -c"
+  exit 1
+fi
 listing=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
 if [ "$listing" != "./README-ja.txt ./tavix.exe ./tavixc.exe " ]; then
   echo "unexpected archive contents: $listing"
   exit 1
 fi
-if ! iconv -f CP932 -t UTF-8 "$dir/README-ja.txt" | grep -q '偽デフラグ'; then
+# Converted whole before the search: grep -q at the end of a pipe can end
+# before iconv has written all, and iconv's SIGPIPE would fail the pipe.
+if ! guide=$(iconv -f CP932 -t UTF-8 "$dir/README-ja.txt") || [[ $guide != *偽デフラグ* ]]; then
   echo "README-ja.txt is not Japanese text in code page 932"
   exit 1
 fi
