@@ -1,3 +1,25 @@
-# 32-bit Windows with MinGW-w64: the programs users get.
+# 32-bit Windows with MinGW-w64: the programs users get. Programs run under
+# Wine in a prefix kept in the build tree.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
+set(CMAKE_SYSTEM_NAME Windows)
+set(_tavix_triplet ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+
+# The posix thread model: Google Benchmark needs std::thread.
+set(CMAKE_C_COMPILER ${_tavix_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_tavix_triplet}-g++-posix)
+set(CMAKE_RC_COMPILER ${_tavix_triplet}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${_tavix_triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# No MinGW DLL beside the program. Sections at page-aligned file offsets:
+# Wine then maps a program straight from its file instead of reading it in,
+# which from the shared folder of scripts/guest.sh's emulated PC stops short
+# after about a megabyte.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--file-alignment,4096")
+
+get_filename_component(_tavix_source_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_tavix_source_dir}/scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")

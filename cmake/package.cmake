@@ -1,12 +1,7 @@
 # The release archive: tavix-<version>-win32.zip with both programs and the
 # Japanese user's guide, converted to code page 932 with CRLF line ends so
-# that Notepad on any Japanese Windows reads it. The 64-bit build, which only
-# runs the Wine tests where no 32-bit code runs, names its archive win64.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(TAVIX_PACKAGE_FILE_NAME tavix-${PROJECT_VERSION}-win64)
-else()
-  set(TAVIX_PACKAGE_FILE_NAME tavix-${PROJECT_VERSION}-win32)
-endif()
+# that Notepad on any Japanese Windows reads it.
+set(TAVIX_PACKAGE_FILE_NAME tavix-${PROJECT_VERSION}-win32)
 set(TAVIX_GUIDE ${CMAKE_BINARY_DIR}/README-ja.txt)
 add_custom_command(
   OUTPUT ${TAVIX_GUIDE}

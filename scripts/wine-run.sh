@@ -1,61 +1,87 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the given prefix, making the prefix on
-# first use: code page 932, Japanese fonts standing in for the Windows faces,
-# no crash dialog. A 32-bit program runs under 32-bit Wine in a 32-bit prefix,
-# a 64-bit one under 64-bit Wine in a 64-bit prefix (the machine field of the
-# program's PE header tells which); a prefix of the other kind is made afresh.
+# Runs a 32-bit Windows program under Wine in the given prefix, on any
+# machine: where 32-bit code does not run, in the emulated PC of guest.sh,
+# which sees this clone at the same path. The prefix is made on first use:
+# code page 932, Japanese fonts standing in for the Windows faces, no crash
+# dialog. Standard streams and the exit code are the program's.
 #   wine-run.sh PREFIX PROGRAM.exe [ARGS...]
+#   wine-run.sh PREFIX wineserver -k|-w    the prefix's Wine server
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 prefix=$(realpath -m "$1")
 shift
 
-# The PE machine field of a Windows program: 14c (i386), 8664 (x64), or
-# nothing for what is not a PE file. Read with od, which every machine has.
-pe_machine() {
-  local offset bytes
-  [ -f "$1" ] || return 0
-  offset=$(od -An -tu4 -j60 -N4 --endian=little "$1" 2>/dev/null | tr -d ' ')
-  [ -n "$offset" ] || return 0
-  # "PE\0\0", then the machine field, little-endian.
-  bytes=$(od -An -tx1 -j"$offset" -N6 "$1" 2>/dev/null | tr -d ' \n')
-  [ "${bytes:0:8}" = 50450000 ] || return 0
-  printf '%x\n' $((16#${bytes:10:2}${bytes:8:2}))
-}
+if "$here/guest.sh" needed; then
+  exec "$here/guest.sh" run "$here/wine-run.sh" "$prefix" "$@"
+fi
 
-ready="$prefix/.tavix-ready"
-case $(pe_machine "${1:-}") in
-  8664) arch=win64 ;;
-  14c) arch=win32 ;;
-  # Not a Windows program of ours (say 'cmd'): the prefix's own kind.
-  *) arch=$(cat "$ready" 2>/dev/null || true); arch=${arch:-win32} ;;
-esac
-
-export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 # Wine takes the ANSI code page from the locale; the programs ask for 932
 # themselves, and the tests run them under another locale too.
 export LANG=${TAVIX_WINE_LOCALE:-ja_JP.UTF-8} LC_ALL=${TAVIX_WINE_LOCALE:-ja_JP.UTF-8}
-if [ "$arch" = win64 ]; then
-  # Debian's wine script starts the 32-bit loader whenever wine32 is
-  # installed, even where the machine cannot run it: call the 64-bit one.
-  export WINELOADER=/usr/lib/wine/wine64
-  wine=$WINELOADER
-else
-  wine=wine
+
+if [ "${1:-}" = wineserver ]; then
+  shift
+  [ -d "$prefix" ] || exit 0
+  exec wineserver "$@"
 fi
+
+# Made in a local temporary folder, then copied into place: in the emulated
+# PC, the clone's shared folder takes minutes for what a local one takes
+# seconds.
+make_prefix() (
+  WINEPREFIX=$(mktemp -d)
+  wine wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  # Japanese names need a UTF-16LE .reg file; a REGEDIT4 file would be read
+  # in the ANSI code page.
+  {
+    printf '\xff\xfe'
+    sed 's/$/\r/' <<'REG' | iconv -f UTF-8 -t UTF-16LE
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ ゴシック"="IPAGothic"
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"MS Gothic"="IPAGothic"
+"MS PGothic"="IPAPGothic"
+"MS UI Gothic"="IPAPGothic"
+"MS Shell Dlg"="IPAPGothic"
+"MS Shell Dlg 2"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1280x1024"
+REG
+  } >"$WINEPREFIX/drive_c/tavix-prefix.reg"
+  wine regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
+  wineserver -w
+  rm -f "$WINEPREFIX/drive_c/tavix-prefix.reg" "$WINEPREFIX/wineserver"
+  # Debian's Wine looks for its own fonts in /usr/share/fonts and misses
+  # Marlett, which draws the title bar buttons (a bare "r" instead of the X).
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  echo win32 >"$WINEPREFIX/.tavix-ready"
+  rm -rf "$prefix"
+  cp -a "$WINEPREFIX" "$prefix"
+  rm -rf "$WINEPREFIX"
+)
 
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
-  # The ready marker holds the prefix's kind; an empty one (a prefix made
-  # before the kind was recorded) is a 32-bit prefix.
-  made=none
-  if [ -f "$ready" ]; then
-    made=$(cat "$ready")
-    made=${made:-win32}
-  fi
-  [ "$made" = "$arch" ] || "$here/wine-prefix.sh" "$prefix"
+  # (A prefix of an earlier 64-bit build says win64 there.)
+  [ "$(cat "$prefix/.tavix-ready" 2>/dev/null)" = win32 ] || make_prefix
 ) 9>"$prefix.lock"
 
-exec "$wine" "$@"
+# In the emulated PC every start of a Wine server costs seconds: keep it
+# running between the programs of a test run (guest.sh stops the PC later).
+# It refuses when one runs already.
+[ -z "${TAVIX_GUEST:-}" ] || wineserver -p120 2>/dev/null || true
+
+exec wine "$@"

@@ -4,8 +4,8 @@ templates (styles, positions, ids, tab order, fonts, Japanese texts), the
 version resource, the manifest, and that the program needs no DLL beyond
 those Windows ships; and the same, but dialogs, for the console program
 tavixc.exe. Usage:
-check_resources.py [--machine I386|AMD64] --version A.B.C.D tavix.exe tavixc.exe
-(I386, the programs users get, unless told otherwise; the version is the
+check_resources.py --version A.B.C.D tavix.exe tavixc.exe
+(the version is the
 project's, which CMake hands over)."""
 import struct
 import sys
@@ -163,7 +163,7 @@ def check_manifest(found, version):
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 
 
-def check_program(path, description, subsystem, dialogs, machine, version):
+def check_program(path, description, subsystem, dialogs, version):
     pe = pefile.PE(path)
     found = resources(pe)
     if dialogs:
@@ -171,21 +171,18 @@ def check_program(path, description, subsystem, dialogs, machine, version):
     check_version(pe, found, description, version)
     check_manifest(found, version)
     check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
-    check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE[f"IMAGE_FILE_MACHINE_{machine}"])
+    check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
     dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     check("DLLs Windows does not ship", sorted(dlls - SHIPPED_DLLS), [])
 
 
 def main():
     args = sys.argv[1:]
-    options = {"--machine": "I386", "--version": None}
-    while args[:1] and args[0] in options:
-        options[args[0]], args = args[1], args[2:]
-    machine, version = options["--machine"], options["--version"]
-    gui, console = args
-    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, machine, version)
-    check_program(console, "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False,
-                  machine, version)
+    if args[:1] != ["--version"] or len(args) != 4:
+        sys.exit(__doc__)
+    version, gui, console = args[1:]
+    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, version)
+    check_program(console, "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False, version)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(failures)} failure(s)")

@@ -32,8 +32,7 @@ if [ "$shown" != "$expected" ]; then
   exit 1
 fi
 # An argument code page 932 cannot hold is refused; the console shows it as typed.
-refused=$(script -qc "'$wine_run' '$prefix' cmd /c 'chcp 65001 >nul & $tavixc_windows trim --caption café'" /dev/null |
-  sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r')
+refused=$(in_utf8_console "$(windows_path "$tavixc")" trim --caption café)
 [[ $refused == *"を含む引数です: café"* ]] || { echo "tavixc's refusal in a console showed: $refused"; exit 1; }
 
 status=0
