@@ -5,31 +5,24 @@
 # selects every account, runs Estimate with the true defragmentation line,
 # saves pictures of both windows under build/demo/ and prints the report, then
 # the same report from tavixc, the command-line program.
-# On a machine that runs no 32-bit code (and so no 32-bit Wine), it builds and
-# runs the 64-bit build of the same sources under 64-bit Wine instead.
+# On a machine that runs no 32-bit code, the programs run in the emulated PC
+# of scripts/guest.sh, whose own virtual display then shows the window (so
+# there it always runs headless).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-source scripts/setup.sh
-tavix_setup
-
-if tavix_runs_32bit_code; then
-  preset=win32 wineserver=wineserver
-else
-  preset=win64 wineserver=/usr/lib/wine/wineserver64
-  echo "demo.sh: this machine runs no 32-bit code, so no 32-bit Wine: the demo runs the 64-bit build of the same sources under 64-bit Wine"
-fi
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target tavix tavixc tavix_demo
+bash scripts/setup.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target tavix tavixc tavix_demo
 
 out="$PWD/build/demo"
 prefix="$out/wineprefix"
-bin=build/$preset
+bin=build/win32
 demo_exe=$bin/demo/tavix_demo.exe
 data='C:\MorvexSample'
 mkdir -p "$out"
-trap 'WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true' EXIT
+trap 'scripts/wine-run.sh "$prefix" wineserver -k 2>/dev/null || true' EXIT
 
-if [ -n "${DISPLAY:-}" ]; then
+if [ -n "${DISPLAY:-}" ] && ! scripts/guest.sh needed; then
   scripts/wine-run.sh "$prefix" "$demo_exe" prepare "$data"
   echo "tavix is open on the sample profile ($data); close its window to end."
   scripts/wine-run.sh "$prefix" "$bin/tavix.exe"
@@ -40,8 +33,8 @@ else
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     status=0
     scripts/wine-run.sh "$1" "$2" run "$5/tavix.exe" "$3" "Z:$4" || status=$?
-    WINEPREFIX="$1" "$6" -k 2>/dev/null || true
-    exit $status' demo "$prefix" "$demo_exe" "$data" "$out" "$bin" "$wineserver"
+    scripts/wine-run.sh "$1" wineserver -k 2>/dev/null || true
+    exit $status' demo "$prefix" "$demo_exe" "$data" "$out" "$bin"
   for window in main-window result-window; do
     convert "$out/$window.bmp" -strip "$out/$window.png"
     rm -f "$out/$window.bmp"
@@ -53,5 +46,4 @@ else
   echo
   echo "The same from the command line, tavixc estimate --real:"
   scripts/wine-run.sh "$prefix" "$bin/tavixc.exe" estimate --real | iconv -f CP932 -t UTF-8 | tr -d '\r'
-  WINEPREFIX="$prefix" "$wineserver" -w
 fi

@@ -1,57 +1,62 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian 12, everything that building, testing and running
-# tavix under Wine needs. Idempotent: a second run installs nothing new.
-# Sourced by test.sh and demo.sh; can also be run on its own.
+# tavix under Wine needs; on a machine that runs no 32-bit code, also the
+# emulated PC that runs the 32-bit programs there (scripts/guest.sh).
+# Idempotent: a second run installs nothing new. One line per step; the
+# details go to build/setup.log, whose end is shown when a step fails.
+#   setup.sh [--with-benchmark-source]
 set -euo pipefail
-
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
 benchmark_source=/usr/local/src/benchmark
+mkdir -p build
+log=$PWD/build/setup.log
+: >"$log"
 
-host_packages=(
+packages=(
   cmake g++ make ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 xvfb xauth imagemagick locales
+  wine wine32:i386 xvfb xauth imagemagick locales
   fonts-ipafont-gothic fonts-wine python3 python3-pefile
 )
+guest_packages=(qemu-system-x86 dropbear-bin openssh-client)
 
-missing_packages() {
+step() {
+  local what=$1
+  shift
+  echo "setup: $what"
+  if ! "$@" >>"$log" 2>&1; then
+    tail -n 30 "$log"
+    echo "setup: failed: $what (whole log: $log)" >&2
+    exit 1
+  fi
+}
+
+missing() {
   local p
-  for p in "${host_packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
   done
 }
 
-ensure_packages() {
-  local missing
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-  fi
-  missing=$(missing_packages)
-  [ -z "$missing" ] && return 0
-  echo "setup: installing:" $missing
+install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  # shellcheck disable=SC2086
-  apt-get install -y -q --no-install-recommends $missing
+  apt-get install -y -q --no-install-recommends "$@"
 }
 
-ensure_locale() {
-  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+make_locale() {
   sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen
 }
 
-# Google Benchmark has no MinGW build in Debian; the win32 and win64 presets
-# build its Debian source package with the cross compiler, from outside the
-# build tree.
-# Only the tests need it: the demo does not fetch it.
-ensure_benchmark_source() {
-  [ -f "$benchmark_source/CMakeLists.txt" ] && return 0
+# Google Benchmark has no MinGW build in Debian; the win32 preset builds its
+# Debian source package with the cross compiler, from outside the build tree.
+unpack_benchmark_source() {
   local list=/etc/apt/sources.list.d/tavix-deb-src.sources
   if ! apt-cache showsrc benchmark 2>/dev/null | grep -q '^Package: benchmark'; then
-    cat > "$list" <<'SRC'
+    cat >"$list" <<'SRC'
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm
@@ -70,33 +75,19 @@ SRC
   rm -rf "$tmp"
 }
 
-# Whether this machine runs 32-bit (i386) Linux programs, as Debian's 32-bit
-# Wine needs: some virtual machines run 64-bit code only, and there the
-# tests and the demo use the 64-bit build under 64-bit Wine. Asked of wine32's
-# own server, which prints its version (on standard error) and ends. Started
-# by bash's exec, which refuses a binary it cannot run instead of reading it
-# as a script; the time limit keeps a strange machine from hanging here.
-tavix_runs_32bit_code() {
-  local version
-  # shellcheck disable=SC2016
-  version=$(timeout -k 5 30 bash -c 'exec "$0" --version' /usr/lib/wine/wineserver32 </dev/null 2>&1) ||
-    return 1
-  [[ $version == Wine* ]]
-}
-
-# tavix_setup [--with-benchmark-source]
-tavix_setup() {
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: run as root (it installs Debian packages)" >&2
-    return 1
-  fi
-  ensure_packages
-  ensure_locale
-  if [ "${1:-}" = --with-benchmark-source ]; then
-    ensure_benchmark_source
-  fi
-}
-
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-  tavix_setup --with-benchmark-source
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: run as root (it installs Debian packages)" >&2
+  exit 1
+fi
+dpkg --print-foreign-architectures | grep -qx i386 || step "adding the i386 architecture" dpkg --add-architecture i386
+mapfile -t wanted < <(missing "${packages[@]}")
+[ ${#wanted[@]} -eq 0 ] || step "installing ${#wanted[@]} Debian packages (a few minutes the first time)" install_packages "${wanted[@]}"
+locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' || step "generating the ja_JP.UTF-8 locale" make_locale
+if [ "${1:-}" = --with-benchmark-source ] && [ ! -f "$benchmark_source/CMakeLists.txt" ]; then
+  step "unpacking Google Benchmark's source into $benchmark_source" unpack_benchmark_source
+fi
+if scripts/guest.sh needed; then
+  mapfile -t wanted < <(missing "${guest_packages[@]}")
+  [ ${#wanted[@]} -eq 0 ] || step "installing the emulator for the 32-bit programs" install_packages "${wanted[@]}"
+  step "the emulated PC that runs the 32-bit programs here (made once: scripts/guest.sh)" scripts/guest.sh build
 fi

@@ -7,10 +7,7 @@
 # writes code page 932 (| iconv -f CP932 -t UTF-8). Its exit code is tavixc's.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$top/scripts/setup.sh"
-preset=win32
-tavix_runs_32bit_code || preset=win64
-program="$top/build/$preset/tavixc.exe"
+program="$top/build/win32/tavixc.exe"
 prefix="$top/build/demo/wineprefix"
 if [ ! -f "$program" ] || [ ! -f "$prefix/.tavix-ready" ]; then
   echo "tavixc.sh: run scripts/demo.sh first: it builds tavixc and makes the sample profile" >&2

@@ -1,36 +1,29 @@
 #!/usr/bin/env bash
 # Runs every test of tavix on a fresh Debian 12 machine (as root): installs
 # what is missing, checks the formatting, builds the host, fuzz, bench and
-# win32 presets, runs the host unit tests, a bounded fuzzing run, then the
-# Wine tests on a virtual X display. On a machine that runs no 32-bit code
-# (and so no 32-bit Wine), the win32 build and its package are still made and
-# its tests that need no Wine run; the Wine tests run on the win64 preset, a
-# 64-bit build of the same sources, under 64-bit Wine.
+# win32 presets, runs the host unit tests and a bounded fuzzing run, rebuilds
+# the release archive in another folder and compares it byte for byte, then
+# runs the Wine tests of the 32-bit programs on a virtual X display (where
+# this machine runs no 32-bit code, in the emulated PC of scripts/guest.sh).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-source scripts/setup.sh
-tavix_setup --with-benchmark-source
+bash scripts/setup.sh --with-benchmark-source
 
-if tavix_runs_32bit_code; then
-  wine_preset=win32 wineserver=wineserver
-else
-  wine_preset=win64 wineserver=/usr/lib/wine/wineserver64
-  echo "test.sh: this machine runs no 32-bit code, so no 32-bit Wine: the Wine tests run on the 64-bit build of the same sources (win64 preset) under 64-bit Wine; the 32-bit build is made, packaged and checked without Wine"
-fi
-wine_prefix="$PWD/build/$wine_preset/wineprefix"
-stop_wine() {
-  if [ -d "$wine_prefix" ]; then
-    WINEPREFIX="$wine_prefix" "$wineserver" -k 2>/dev/null || true
-  fi
+wine_prefix="$PWD/build/win32/wineprefix"
+rebuild_folder=$(mktemp -d)
+finish() {
+  scripts/wine-run.sh "$wine_prefix" wineserver -k 2>/dev/null || true
+  scripts/guest.sh stop
+  rm -rf "$rebuild_folder"
 }
-trap stop_wine EXIT
+trap finish EXIT
 
 # A bounded run of the fuzz target; the corpus grows from run to run.
 run_fuzzer() {
   local log=build/fuzz/blockmap_fuzz.log
   mkdir -p build/fuzz/corpus
   if ! build/fuzz/tests/fuzz/blockmap_fuzz -max_total_time=30 -max_len=4096 \
-      -artifact_prefix=build/fuzz/ build/fuzz/corpus > "$log" 2>&1; then
+    -artifact_prefix=build/fuzz/ build/fuzz/corpus >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "blockmap_fuzz: the analysis and the literal algorithm disagree (input saved under build/fuzz/)"
     return 1
@@ -55,21 +48,24 @@ echo "== bench: the host benchmark builds"
 cmake --preset bench
 cmake --build --preset bench
 
-echo "== win32: the programs users get and their package"
+echo "== win32: the programs users get, their release archive, and the archive rebuilt elsewhere"
 cmake --preset win32
 cmake --build --preset win32
 cmake --build --preset win32 --target package
-if [ "$wine_preset" = win64 ]; then
-  ctest --preset win32 -L '^wine-free$' --no-tests=error
-  echo "== win64: the same sources built 64-bit, for 64-bit Wine"
-  cmake --preset win64
-  cmake --build --preset win64
-  cmake --build --preset win64 --target package
-fi
+scripts/release-rebuild.sh "$rebuild_folder"
 
-echo "== $wine_preset: registry, files, windows under Wine"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$wine_preset"
+echo "== win32: registry, files, windows under Wine"
+scripts/guest.sh needed && echo "(this machine runs no 32-bit code: the Wine tests run in the emulated PC of scripts/guest.sh)"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32 --no-tests=error
 # C.UTF-8 gives a program code page 1252 unless it asks for another, as
 # Windows set to another language does.
-echo "== $wine_preset: both programs again under a locale whose code page is not 932"
-TAVIX_WINE_LOCALE=C.UTF-8 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$wine_preset" -L '^any-locale$' --no-tests=error
+echo "== win32: both programs again under a locale whose code page is not 932"
+TAVIX_WINE_LOCALE=C.UTF-8 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32 -L '^any-locale$' --no-tests=error
+
+echo "== README: its quick examples, as written there"
+(cd build/win32/package && sha256sum -c tavix-*-win32.zip.sha256)
+status=0
+scripts/wine-run.sh build/win32/wineprefix build/win32/tavixc.exe list 2>/dev/null || status=$?
+[ "$status" = 2 ] || { echo "tavixc list in the tests' prefix, which has no client profile: exit code $status (2 expected)"; exit 1; }
+scripts/wine-run.sh build/win32/wineprefix build/win32/bench/blockmap_bench.exe --benchmark_min_time=0.01 >/dev/null
+echo "the quick README examples work"
