@@ -10,6 +10,7 @@
 #   guest.sh run CMD...   run CMD in the guest, starting it if need be, in
 #                         this folder, with the standard streams and the exit
 #                         code passed through
+#   guest.sh running      exit 0 while this clone's guest runs
 #   guest.sh stop         power off this clone's guest
 # The image lives in /var/cache/tavix-guest and survives a clean build; the
 # running guest's state in build/guest. Unused for 10 minutes, it powers off.
@@ -43,10 +44,7 @@ export PATH=/bin
 mkdir -p /proc /dev
 mount -t proc proc /proc
 mount -t devtmpfs dev /dev
-for m in failover net_failover virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev \
-         virtio_pci virtio_net netfs fscache 9pnet 9pnet_virtio 9p; do
-  insmod /modules/$m.ko
-done
+for m in $(cat /modules/order); do insmod /modules/$m.ko; done
 ip link set lo up
 ip link set eth0 up
 ip addr add 10.0.2.15/24 dev eth0
@@ -92,11 +90,15 @@ poweroff -f
 INIT
 }
 
+# The drivers the guest loads, in an order that meets their dependencies.
+modules="failover net_failover virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev
+  virtio_pci virtio_net netfs fscache 9pnet 9pnet_virtio 9p"
+
 # The kernel and busybox come from Debian's packages, unpacked here, never
-# installed; the image is made again whenever this script changes.
+# installed; the image is made again whenever what goes into it changes.
 build() {
   local stamp
-  stamp=$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)
+  stamp=$({ guest_init; echo $modules; } | sha256sum | cut -d' ' -f1)
   [ "$(cat "$cache/stamp" 2>/dev/null)" = "$stamp" ] && return 0
   local kernel_package work
   kernel_package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
@@ -111,10 +113,10 @@ build() {
   guest_init >"$work/image/init"
   chmod 755 "$work/image/init"
   local m
-  for m in failover net_failover virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev \
-    virtio_pci virtio_net netfs fscache 9pnet 9pnet_virtio 9p; do
+  for m in $modules; do
     find "$work/deb/lib/modules" -name "$m.ko" -exec cp {} "$work/image/modules/" \;
   done
+  echo $modules >"$work/image/modules/order"
   rm -f "$cache/key" "$cache/key.pub"
   ssh-keygen -q -t ed25519 -N '' -C tavix-guest -f "$cache/key"
   cp "$cache/key.pub" "$work/image/authorized_keys"
@@ -220,7 +222,7 @@ run() {
 }
 
 case ${1:-} in
-  needed | build | stop) "$1" ;;
+  needed | build | running | stop) "$1" ;;
   run) shift; run "$@" ;;
-  *) echo "usage: guest.sh needed | build | run COMMAND... | stop" >&2; exit 2 ;;
+  *) echo "usage: guest.sh needed | build | run COMMAND... | running | stop" >&2; exit 2 ;;
 esac

@@ -12,6 +12,8 @@ prefix=$(realpath -m "$1")
 shift
 
 if "$here/guest.sh" needed; then
+  # A Wine server in a guest that is not running has nothing to do.
+  [ "${1:-}" != wineserver ] || "$here/guest.sh" running || exit 0
   exec "$here/guest.sh" run "$here/wine-run.sh" "$prefix" "$@"
 fi
 

@@ -19,8 +19,10 @@ trap 'rm -rf "$prefix/drive_c/tavix-console-test"' EXIT
 windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 # The console expands tabs and adds cursor controls; the terminal adds a
 # carriage return before each line feed. Exit codes are not looked at here.
+# The terminal gets no input and echoes none (with no standard input of its
+# own, as in CI, script would otherwise echo a stray "^@" into the output).
 in_utf8_console() {
-  script -qc "'$wine_run' '$prefix' cmd /c 'chcp 65001 >nul & $*'" /dev/null |
+  script -E never -qc "'$wine_run' '$prefix' cmd /c 'chcp 65001 >nul & $*'" /dev/null </dev/null |
     sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r' | tr -s ' ' | grep -v '^$'
 }
 shown=$(in_utf8_console "$(windows_path "$tavixc")" list)
