@@ -171,10 +171,14 @@ boot() {
   return 1
 }
 
+# Ends the ssh connection and the qemu this clone started, by its pid once
+# that is still the qemu whose pid file it is.
 stop() {
   [ -f "$state/pid" ] || return 0
-  ssh_to_guest -O exit 2>/dev/null || true
-  kill "$(cat "$state/pid")" 2>/dev/null || true
+  [ ! -S "$state/ssh" ] || ssh_to_guest -O exit 2>/dev/null || true
+  local pid
+  pid=$(cat "$state/pid")
+  if grep -qF "$state/pid" "/proc/$pid/cmdline" 2>/dev/null; then kill "$pid"; fi
   rm -f "$state/pid" "$state/ssh"
 }
 
@@ -191,7 +195,6 @@ quoted() {
 redirection() {
   local fd=$1 op=$2 target
   [ -e "/proc/$$/fd/$fd" ] || { printf '%s>&- ' "$fd"; return; }
-  [ -t "$fd" ] && return
   target=$(readlink "/proc/$$/fd/$fd")
   case $target in
     /dev/null | /dev/full | /dev/zero) ;;
