@@ -21,6 +21,8 @@ add_custom_target(tavix_guide ALL DEPENDS ${TAVIX_GUIDE})
 set(TAVIX_ARCHIVE ${CMAKE_BINARY_DIR}/package/${TAVIX_PACKAGE_FILE_NAME}.zip)
 set(TAVIX_ARCHIVE_ENTRY_TIME "2026-01-01 00:00:00")
 set(tavix_stripped ${CMAKE_BINARY_DIR}/release_stripped)
+# Debian's python3, which also carries pefile for the tests; a python3
+# earlier on the PATH may not.
 find_program(TAVIX_PYTHON3 python3 HINTS /usr/bin REQUIRED)
 add_custom_command(
   OUTPUT ${TAVIX_ARCHIVE} ${TAVIX_ARCHIVE}.sha256
