@@ -22,9 +22,12 @@ state=$top/build/guest
 # Whether this machine runs 32-bit (i386) Linux programs, as Debian's 32-bit
 # Wine needs: asked of wine32's own server, started by bash's exec, which
 # refuses a binary it cannot run instead of reading it as a script. Inside the
-# guest they run, so the guest never starts another.
+# guest they run, so the guest never starts another. TAVIX_EMULATE=1 sends the
+# programs to the guest on a machine that runs them itself, so that this path
+# is tried there too.
 needed() {
   [ -z "${TAVIX_GUEST:-}" ] || return 1
+  [ "${TAVIX_EMULATE:-}" != 1 ] || return 0
   local version
   # shellcheck disable=SC2016
   version=$(timeout -k 5 30 bash -c 'exec "$0" --version' /usr/lib/wine/wineserver32 </dev/null 2>&1) &&
@@ -73,7 +76,9 @@ sed 's#^\(root:[^:]*:[^:]*:[^:]*:[^:]*:[^:]*:\).*#\1/bin/sh#' $r/etc/passwd > $r
 mount --bind $r/run/passwd $r/etc/passwd
 in_root() { chroot $r /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root "$@"; }
 in_root Xvfb :42 -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
-in_root DISPLAY=:42 TAVIX_GUEST=1 /usr/sbin/dropbear -F -e -s -m -r /run/host_key -p 22 >/dev/null 2>&1 &
+# Fontconfig's caches on this machine are its own 64-bit library's; the
+# 32-bit one that 32-bit Wine loads writes its own, here in the guest's /tmp.
+in_root DISPLAY=:42 TAVIX_GUEST=1 XDG_CACHE_HOME=/tmp/cache /usr/sbin/dropbear -F -e -s -m -r /run/host_key -p 22 >/dev/null 2>&1 &
 ours_running() {
   for c in /proc/[0-9]*/comm; do
     read -r name <"$c" 2>/dev/null || continue
