@@ -21,5 +21,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # after about a megabyte.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--file-alignment,4096")
 
+# The tests' Wine prefixes: 32-bit Windows, and 64-bit Windows where the
+# programs run under WoW64. A coverage build shares the win32 build's.
 get_filename_component(_tavix_source_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_tavix_source_dir}/scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+set(TAVIX_WINE_RUN ${_tavix_source_dir}/scripts/wine-run.sh)
+if(NOT TAVIX_WINE_PREFIXES)
+  set(TAVIX_WINE_PREFIXES ${CMAKE_BINARY_DIR})
+endif()
+set(TAVIX_WINE_PREFIX ${TAVIX_WINE_PREFIXES}/wineprefix)
+set(TAVIX_WOW64_PREFIX ${TAVIX_WINE_PREFIXES}/wow64prefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${TAVIX_WINE_RUN};${TAVIX_WINE_PREFIX}")

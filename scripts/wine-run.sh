@@ -2,22 +2,38 @@
 # Runs a 32-bit Windows program under Wine in the given prefix, on any
 # machine: where 32-bit code does not run, in the emulated PC of guest.sh,
 # which sees this clone at the same path. The prefix is made on first use:
-# code page 932, Japanese fonts standing in for the Windows faces, no crash
-# dialog. Standard streams and the exit code are the program's.
-#   wine-run.sh PREFIX PROGRAM.exe [ARGS...]
-#   wine-run.sh PREFIX wineserver -k|-w    the prefix's Wine server
+# 32-bit Windows, or with --wow64 64-bit Windows, where the program runs
+# under WoW64 as it does on every Windows 11; code page 932, Japanese fonts
+# standing in for the Windows faces, no crash dialog. Standard streams and the
+# exit code are the program's.
+#   wine-run.sh [--wow64] PREFIX PROGRAM.exe [ARGS...]
+#   wine-run.sh [--wow64] PREFIX wineserver -k|-w    the prefix's Wine server
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+arch=win32
+options=()
+if [ "${1:-}" = --wow64 ]; then
+  arch=win64 options=(--wow64)
+  shift
+fi
 prefix=$(realpath -m "$1")
 shift
 
 if "$here/guest.sh" needed; then
   # A Wine server in a guest that is not running has nothing to do.
   [ "${1:-}" != wineserver ] || "$here/guest.sh" running || exit 0
-  exec "$here/guest.sh" run "$here/wine-run.sh" "$prefix" "$@"
+  exec "$here/guest.sh" run "$here/wine-run.sh" "${options[@]}" "$prefix" "$@"
 fi
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all
+# Debian's wine starts the 32-bit loader; a 64-bit prefix is made and run by
+# the 64-bit one, which hands a 32-bit program on to the 32-bit loader, as
+# 64-bit Windows starts one under WoW64.
+wine=wine
+if [ $arch = win64 ]; then
+  wine=/usr/lib/wine/wine64
+  export WINELOADER=$wine
+fi
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 # Wine takes the ANSI code page from the locale; the programs ask for 932
 # themselves, and the tests run them under another locale too.
@@ -34,7 +50,7 @@ fi
 # seconds.
 make_prefix() (
   WINEPREFIX=$(mktemp -d)
-  wine wineboot -i >/dev/null 2>&1 || true
+  "$wine" wineboot -i >/dev/null 2>&1 || true
   wineserver -w
   # Japanese names need a UTF-16LE .reg file; a REGEDIT4 file would be read
   # in the ANSI code page.
@@ -62,13 +78,13 @@ Windows Registry Editor Version 5.00
 "Default"="1280x1024"
 REG
   } >"$WINEPREFIX/drive_c/tavix-prefix.reg"
-  wine regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
+  "$wine" regedit /S 'C:\tavix-prefix.reg' >/dev/null 2>&1
   wineserver -w
   rm -f "$WINEPREFIX/drive_c/tavix-prefix.reg" "$WINEPREFIX/wineserver"
   # Debian's Wine looks for its own fonts in /usr/share/fonts and misses
   # Marlett, which draws the title bar buttons (a bare "r" instead of the X).
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-  echo win32 >"$WINEPREFIX/.tavix-ready"
+  echo $arch >"$WINEPREFIX/.tavix-ready"
   rm -rf "$prefix"
   cp -a "$WINEPREFIX" "$prefix"
   rm -rf "$WINEPREFIX"
@@ -77,8 +93,7 @@ REG
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
-  # (A prefix of an earlier 64-bit build says win64 there.)
-  [ "$(cat "$prefix/.tavix-ready" 2>/dev/null)" = win32 ] || make_prefix
+  [ "$(cat "$prefix/.tavix-ready" 2>/dev/null)" = $arch ] || make_prefix
 ) 9>"$prefix.lock"
 
 # In the emulated PC every start of a Wine server costs seconds: keep it
@@ -86,4 +101,4 @@ mkdir -p "$(dirname "$prefix")"
 # It refuses when one runs already.
 [ -z "${TAVIX_GUEST:-}" ] || wineserver -p120 2>/dev/null || true
 
-exec wine "$@"
+exec "$wine" "$@"
