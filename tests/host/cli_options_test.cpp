@@ -174,6 +174,19 @@ TEST(Tavixc, RunsItsCommandsOnTheClientsData) {
          {9728, kGone, 512, 512}},
         {"list", [] { fakeWorld().outputFails = true; }, kExitReportLost, "", "tavixc: 報告を標準出力に書き込めませんでした\r\n",
          kUnchanged},
+        // A lost report outranks a warning and an unknown account: the log says less than was done.
+        {"trim 9 0 1", [] { fakeWorld().outputFails = true; fakeWorld().files[kMorvex + std::string("0\\news.mbx")].heldByOther = true; },
+         kExitReportLost, "",
+         "tavixc: アカウント 9 はニュースアカウントの一覧にありません\r\nZulu: \"news.mbx\"がオープンできませんでした\r\n"
+         "tavixc: 報告を標準出力に書き込めませんでした\r\n", {20480, kGone, 750, 750}},
+        // Nothing to report is nothing lost.
+        {"trim 9", [] { fakeWorld().outputFails = true; }, kExitWarned, "",
+         "tavixc: アカウント 9 はニュースアカウントの一覧にありません\r\n", kUnchanged},
+        {"trim", [] { fakeWorld().outputFails = true; fakeWorld().accounts.clear(); }, kExitDone, "", "", kUnchanged},
+        {"--version", [] { fakeWorld().outputFails = true; }, kExitReportLost, "",
+         "tavixc: 報告を標準出力に書き込めませんでした\r\n", kUnchanged},
+        {"trim --bogus", [] { fakeWorld().outputFails = true; }, kExitNotStarted, "",
+         "tavixc: 不明なオプションか、値がありません: --bogus\r\ntavixc --help で使い方を表示します\r\n", kUnchanged},
         // Where Windows gave another code page, captions read from the registry cannot be trusted.
         {"trim --caption Zulu", [] { fakeWorld().ansiCodePage = 1252; }, kExitNotStarted, "",
          "tavixc: このWindowsではアカウント名を正しく読めないため、--caption は使えません。番号で指定してください\r\n"

@@ -2,9 +2,14 @@
 
 #include "fixture.h"
 
+// After windows.h, which they need.
+#include <psapi.h>
+#include <winternl.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace driver {
 
@@ -179,7 +184,69 @@ bool writeBmp(const std::vector<uint32_t>& pixels, int w, int h, const std::stri
     return std::fclose(out) == 0;
 }
 
+// The handles of one process in the system's handle list.
+size_t handleCount(DWORD processId) {
+    struct HandleEntry {  // SYSTEM_HANDLE_ENTRY
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    struct HandleList {  // SYSTEM_HANDLE_INFORMATION
+        ULONG count;
+        HandleEntry first;
+    };
+    const auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    const NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+    std::vector<BYTE> buffer(1 << 16);
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                              static_cast<ULONG>(buffer.size()), nullptr)) == kLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status < 0) return SIZE_MAX;
+    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    size_t count = 0;
+    for (ULONG i = 0; i < list->count; ++i) count += (&list->first)[i].ownerPid == processId ? 1 : 0;
+    return count;
+}
+
+// The live objects in a 32-bit process's GDI handle table: 0x10000 entries
+// of 24 bytes, the object's type in byte 14, 0 for a free entry.
+size_t gdiObjectCount(HANDLE process) {
+    constexpr size_t kEntries = 0x10000;
+    constexpr size_t kEntryBytes = 24;
+    constexpr size_t kTypeOffset = 14;
+    constexpr size_t kTableInPeb = 0x94;  // GdiSharedHandleTable
+    PROCESS_BASIC_INFORMATION basic{};
+    void* table = nullptr;
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0 ||
+        !ReadProcessMemory(process, static_cast<BYTE*>(static_cast<void*>(basic.PebBaseAddress)) + kTableInPeb, &table,
+                           sizeof table, nullptr) ||
+        table == nullptr) {
+        return SIZE_MAX;
+    }
+    std::vector<BYTE> entries(kEntries * kEntryBytes);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) return SIZE_MAX;
+    size_t count = 0;
+    for (size_t i = 0; i < kEntries; ++i) count += entries[i * kEntryBytes + kTypeOffset] != 0 ? 1 : 0;
+    return count;
+}
+
 }  // namespace
+
+bool processResources(DWORD processId, ProcessResources* resources) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (process == nullptr) return false;
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    const bool read = GetProcessMemoryInfo(process, &memory, sizeof memory) != FALSE;
+    *resources = ProcessResources{memory.PagefileUsage, handleCount(processId), gdiObjectCount(process)};
+    CloseHandle(process);
+    return read && resources->handles != SIZE_MAX && resources->gdiObjects != SIZE_MAX;
+}
 
 std::wstring widened(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
@@ -230,7 +297,21 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     if (output == Output::Pipe && CreatePipe(&pipe, &streams[0], &inherited, 0)) {
         SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
     }
-    for (int i = pipe != nullptr ? 1 : 0; i < 2; ++i) {
+    // The program shares this process's console, made for it when there is
+    // none to open (Wine starts this process with a console it cannot open
+    // when its streams are no terminal).
+    const bool console = output == Output::ConsoleThatTakesNoText;
+    const auto openConsoleInput = [&inherited] {
+        return CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                           OPEN_EXISTING, 0, nullptr);
+    };
+    bool consoleMade = false;
+    if (console && (streams[0] = openConsoleInput()) == INVALID_HANDLE_VALUE) {
+        FreeConsole();
+        consoleMade = AllocConsole() != FALSE;
+        streams[0] = openConsoleInput();
+    }
+    for (int i = output != Output::File ? 1 : 0; i < 2; ++i) {
         char temp[MAX_PATH] = {};
         char name[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
@@ -252,8 +333,8 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     startup.hStdOutput = streams[0];
     startup.hStdError = streams[1];
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &startup, &process);
+    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
+                                        console ? 0 : CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     if (pipe != nullptr) CloseHandle(streams[0]);  // the program holds its own copy
     if (started) {
         run.ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
@@ -264,7 +345,9 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     }
     reader.join();
     if (pipe != nullptr) CloseHandle(pipe);
-    for (int i = pipe != nullptr ? 1 : 0; i < 2; ++i) {
+    if (console) CloseHandle(streams[0]);
+    if (consoleMade) FreeConsole();
+    for (int i = output != Output::File ? 1 : 0; i < 2; ++i) {
         CloseHandle(streams[i]);
         (i == 0 ? run.output : run.errors) = readFileAt(files[i], 0, 1 << 24);
         DeleteFileA(files[i].c_str());

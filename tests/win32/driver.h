@@ -51,7 +51,8 @@ struct ConsoleRun {
 };
 // Where a console program's standard output goes: a file, or an anonymous
 // pipe, as in "tavixc list | findstr ...".
-enum class Output { File, Pipe };
+// A console input handle takes no text: a console whose every write fails.
+enum class Output { File, Pipe, ConsoleThatTakesNoText };
 // Runs a console program (a Unix path is taken as drive Z:) with the given
 // arguments, as UTF-16 the way a console passes them, to its end.
 ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output = Output::File,
@@ -78,6 +79,17 @@ std::vector<std::wstring> listTexts(HWND list);
 std::vector<LPARAM> listItemData(HWND list);
 std::vector<int> selectedRows(HWND list);
 bool selectOnly(HWND list, const std::vector<int>& rows);
+
+// What a process holds, as far as Wine can tell (its GetGuiResources and
+// GetProcessHandleCount answer 0): its private memory, its handles in the
+// system's handle list, and its live GDI objects in the GDI handle table its
+// process environment block points to.
+struct ProcessResources {
+    SIZE_T memory;
+    size_t handles;
+    size_t gdiObjects;
+};
+bool processResources(DWORD processId, ProcessResources* resources);
 
 // Message boxes: a visible dialog with the static text 0xFFFF.
 enum class BoxIcon { Unknown, Error, Warning, Information, Question };

@@ -1,7 +1,9 @@
-// The account check's file operations on real files under Wine: sharing,
-// lengths beyond 32 bits, lengthening with zeros, deleting.
+// The account check's file operations on real files under Wine: what each
+// gives back when it succeeds, when it does less than asked and when it
+// fails; sharing, sizes at every 32-bit boundary, lengthening with zeros.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "account/platform.h"
@@ -9,30 +11,59 @@
 
 namespace {
 
+constexpr uint64_t k4GiB = 1ull << 32;
+
 class FileSeamTest : public ::testing::Test {
 protected:
     // A Japanese folder name whose characters end in 0x5C, the backslash.
     TempFolder folder_{"表ソ"};
 };
 
-TEST_F(FileSeamTest, FileHeldWithoutSharingCannotBeOpenedOrDeleted) {
-    const std::string path = folder_.at("news.mbx");
+const char* accessName(FileAccess access) { return access == FileAccess::Read ? "reading" : "writing"; }
+
+// What opening and deleting give for each kind of path; `missing` tells the
+// account check that an account has no such file rather than one it cannot use.
+TEST_F(FileSeamTest, OpenAndDeleteByWhatThePathLeadsTo) {
     const std::string contents = patternBytes(3000);
-    writeWholeFile(path, contents);
+    struct Case {
+        const char* name;
+        std::string path;
+        bool opens;
+        bool missing;
+        bool deleted;
+    };
+    const Case cases[] = {
+        {"a file", folder_.at("news.bmp"), true, false, true},
+        {"a missing file", folder_.at("news.mbx"), false, true, false},
+        {"a file in a missing folder", folder_.at("account7\\news.bmp"), false, true, false},
+        {"a file another program holds", folder_.at("held.mbx"), false, false, false},
+        {"a folder", folder_.at("account0"), false, false, false},
+    };
+    writeWholeFile(cases[0].path, contents);
+    writeWholeFile(cases[3].path, contents);
+    makeFolder(cases[4].path);
     {
-        HeldFile held(path);
+        HeldFile held(cases[3].path);
         ASSERT_TRUE(held.held());
-        for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
-            bool missing = true;
-            PlatformFile* file = openExistingFile(path.c_str(), access, &missing);
-            EXPECT_EQ(file, nullptr) << (access == FileAccess::Read ? "for reading" : "for writing");
-            EXPECT_FALSE(missing) << "a held file is there";
-            if (file != nullptr) closeFile(file);
+        for (const Case& c : cases) {
+            for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
+                SCOPED_TRACE(std::string(c.name) + ", for " + accessName(access));
+                bool missing = !c.missing;
+                ScopedFile file(openExistingFile(c.path.c_str(), access, &missing));
+                EXPECT_EQ(static_cast<bool>(file), c.opens);
+                if (!c.opens) {
+                    EXPECT_EQ(missing, c.missing);
+                }
+                ScopedFile unasked(file ? nullptr : openExistingFile(c.path.c_str(), access));
+                EXPECT_FALSE(unasked) << "without asking whether it is missing";
+            }
         }
-        EXPECT_FALSE(deleteFile(path.c_str()));
+        EXPECT_FALSE(fileExists(cases[1].path)) << "opening for writing must not create the file";
+        for (const Case& c : cases) EXPECT_EQ(deleteFile(c.path.c_str()), c.deleted) << c.name;
     }
-    EXPECT_EQ(fileLength(path), contents.size());
-    EXPECT_EQ(readFileAt(path, 0, 4096), contents);
+    EXPECT_FALSE(fileExists(cases[0].path));
+    EXPECT_EQ(readFileAt(cases[3].path, 0, 4096), contents) << "a held file keeps its contents";
+    EXPECT_TRUE(fileExists(cases[4].path));
 }
 
 TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
@@ -46,89 +77,92 @@ TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 }
 
-TEST_F(FileSeamTest, SetFileLengthShortensAndLengthensWithZeros) {
+// One read: how much arrived is what the file held, never what was asked.
+TEST_F(FileSeamTest, ReadFileTellsHowMuchArrived) {
+    struct Case {
+        const char* name;
+        size_t length;
+        uint32_t asked;
+        FileAccess access;
+        bool ok;
+        uint32_t arrived;
+    };
+    const Case cases[] = {
+        {"a whole file in one read", 70000, 70000, FileAccess::Read, true, 70000},
+        {"a file shorter than asked", 100, 4096, FileAccess::Read, true, 100},
+        {"an empty file", 0, 16, FileAccess::Read, true, 0},
+        {"a file opened for writing", 100, 100, FileAccess::Write, false, 0},
+    };
+    const std::string path = folder_.at("news.bmp");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string contents = patternBytes(c.length);
+        writeWholeFile(path, contents);
+        ScopedFile file(openExistingFile(path.c_str(), c.access));
+        ASSERT_TRUE(file);
+        std::string read(c.asked, '\x7F');
+        uint32_t arrived = 12345;
+        EXPECT_EQ(readFile(file.get(), &read[0], c.asked, &arrived), c.ok);
+        EXPECT_EQ(arrived, c.arrived);
+        EXPECT_EQ(read.substr(0, c.arrived), contents.substr(0, c.arrived));
+    }
+}
+
+// The full size of files on either side of every 32-bit boundary; a size
+// whose low half is all ones (0xFFFFFFFF) is a size too, not a failure.
+TEST_F(FileSeamTest, FileSizeIsTheWhole64BitSize) {
+    const uint64_t sizes[] = {0, 1, (1ull << 31) - 1, 1ull << 31, k4GiB - 1, k4GiB, k4GiB + 1, 2 * k4GiB - 1, k5GiB};
+    const std::string path = folder_.at("news.mbx");
+    for (uint64_t expected : sizes) {
+        makeSparseFile(path, expected);
+        for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
+            ScopedFile file(openExistingFile(path.c_str(), access));
+            ASSERT_TRUE(file);
+            uint64_t size = 12345;
+            EXPECT_TRUE(fileSize(file.get(), &size)) << expected << ", for " << accessName(access);
+            EXPECT_EQ(size, expected) << "for " << accessName(access);
+        }
+    }
+}
+
+// One file cut and lengthened in turn: the bytes it keeps stay, the bytes
+// it gains are zeros, and lengths on either side of 4 GiB are set whole.
+TEST_F(FileSeamTest, SetFileLengthCutsAndLengthensWithZeros) {
     const std::string path = folder_.at("news.mbx");
     const std::string contents = patternBytes(10 * 512);
     writeWholeFile(path, contents);
-
+    const std::string kept = contents.substr(0, 7 * 512);
     struct Step {
-        FileAccess access;  // a file opened for reading cannot be cut: the length stays
+        FileAccess access;
         uint64_t length;
-        std::string expected;
+        bool ok;
+        uint64_t lengthAfter;
     };
     const Step steps[] = {
-        {FileAccess::Write, 7 * 512, contents.substr(0, 7 * 512)},
-        {FileAccess::Read, 2 * 512, contents.substr(0, 7 * 512)},
-        {FileAccess::Write, 12 * 512, contents.substr(0, 7 * 512) + std::string(5 * 512, '\0')},
-        {FileAccess::Write, 0, ""},
+        {FileAccess::Write, 7 * 512, true, 7 * 512},
+        {FileAccess::Read, 2 * 512, false, 7 * 512},  // a file opened for reading cannot be cut
+        {FileAccess::Write, 12 * 512, true, 12 * 512},
+        {FileAccess::Write, k4GiB - 1, true, k4GiB - 1},  // the low half alone looks like a failure
+        {FileAccess::Write, k4GiB, true, k4GiB},
+        {FileAccess::Write, k5GiB, true, k5GiB},
+        {FileAccess::Write, 1ull << 63, false, k5GiB},  // beyond any file: refused, nothing changed
+        {FileAccess::Write, k4GiB + 7 * 512, true, k4GiB + 7 * 512},
+        {FileAccess::Write, 0, true, 0},
     };
     for (const Step& step : steps) {
+        SCOPED_TRACE("length " + std::to_string(step.length) + ", for " + accessName(step.access));
         {
             ScopedFile file(openExistingFile(path.c_str(), step.access));
             ASSERT_TRUE(file);
-            EXPECT_EQ(setFileLength(file.get(), step.length), step.access == FileAccess::Write);
+            EXPECT_EQ(setFileLength(file.get(), step.length), step.ok);
         }
-        EXPECT_EQ(fileLength(path), step.expected.size());
-        EXPECT_EQ(readFileAt(path, 0, 64 * 1024), step.expected) << "length " << step.length;
-    }
-}
-
-TEST_F(FileSeamTest, SizesBeyond32BitsAreTakenAndSetWhole) {
-    const std::string path = folder_.at("news.mbx");
-    makeSparseFile(path, k3GiB);
-    ASSERT_EQ(fileLength(path), k3GiB);
-    {
-        ScopedFile file(openExistingFile(path.c_str(), FileAccess::Read));
-        ASSERT_TRUE(file);
-        uint64_t size = 0;
-        EXPECT_TRUE(fileSize(file.get(), &size));
-        EXPECT_EQ(size, k3GiB);
-    }
-    {
-        ScopedFile file(openExistingFile(path.c_str(), FileAccess::Write));
-        ASSERT_TRUE(file);
-        EXPECT_TRUE(setFileLength(file.get(), k5GiB));
-        uint64_t size = 0;
-        EXPECT_TRUE(fileSize(file.get(), &size));
-        EXPECT_EQ(size, k5GiB) << "the high half of the size";
-    }
-    EXPECT_EQ(fileLength(path), k5GiB);
-    EXPECT_EQ(readFileAt(path, k5GiB - 512, 512), std::string(512, '\0'));
-}
-
-TEST_F(FileSeamTest, ReadFileReadsAWholeSmallFileInOneRead) {
-    const std::string path = folder_.at("news.bmp");
-    const std::string contents = patternBytes(70000);
-    writeWholeFile(path, contents);
-    ScopedFile file(openExistingFile(path.c_str(), FileAccess::Read));
-    ASSERT_TRUE(file);
-    uint64_t size = 0;
-    ASSERT_TRUE(fileSize(file.get(), &size));
-    ASSERT_EQ(size, contents.size());
-    std::string read(contents.size(), '\0');
-    uint32_t bytesRead = 0;
-    EXPECT_TRUE(readFile(file.get(), &read[0], static_cast<uint32_t>(read.size()), &bytesRead));
-    EXPECT_EQ(bytesRead, contents.size());
-    EXPECT_EQ(read, contents);
-}
-
-TEST_F(FileSeamTest, DeleteFileRemovesAndMissingFilesDoNotOpen) {
-    const std::string path = folder_.at("news.bmp");
-    writeWholeFile(path, "map");
-    EXPECT_TRUE(deleteFile(path.c_str()));
-    EXPECT_FALSE(fileExists(path));
-    EXPECT_FALSE(deleteFile(path.c_str())) << "deleting a missing file";
-    // An account whose folder is gone is as missing as one without a map.
-    for (const std::string& missingPath : {path, folder_.at("account7\\news.bmp")}) {
-        for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
-            bool missing = false;
-            PlatformFile* file = openExistingFile(missingPath.c_str(), access, &missing);
-            EXPECT_EQ(file, nullptr);
-            EXPECT_TRUE(missing) << missingPath;
-            if (file != nullptr) closeFile(file);
+        EXPECT_EQ(fileLength(path), step.lengthAfter);
+        const uint32_t head = static_cast<uint32_t>(std::min<uint64_t>(step.lengthAfter, 64 * 1024));
+        EXPECT_EQ(readFileAt(path, 0, head), (kept + std::string(head, '\0')).substr(0, head));
+        if (step.lengthAfter > head) {
+            EXPECT_EQ(readFileAt(path, step.lengthAfter - 512, 4096), std::string(512, '\0'));
         }
     }
-    EXPECT_FALSE(fileExists(path)) << "opening for writing must not create the file";
 }
 
 }  // namespace

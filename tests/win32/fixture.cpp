@@ -84,8 +84,8 @@ void writeDword(const std::string& keyPath, const char* name, DWORD value) {
     WritableKey(keyPath).set(name, REG_DWORD, &value, sizeof value);
 }
 
-void writeBinary(const std::string& keyPath, const char* name, const std::string& bytes) {
-    WritableKey(keyPath).set(name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+void writeValue(const std::string& keyPath, const char* name, DWORD type, const std::string& bytes) {
+    WritableKey(keyPath).set(name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 void writeString(const std::string& keyPath, const char* name, const std::string& text, bool withTerminator) {

@@ -32,7 +32,8 @@ void fixtureFailed(const std::string& what);
 
 void deleteKeyTree(const char* keyPath);
 void writeDword(const std::string& keyPath, const char* name, DWORD value);
-void writeBinary(const std::string& keyPath, const char* name, const std::string& bytes);
+// A value of any type holding exactly these bytes, as other tools may leave it.
+void writeValue(const std::string& keyPath, const char* name, DWORD type, const std::string& bytes);
 // A REG_SZ value. Without the terminator the stored data ends with the last
 // character, as some writers leave it.
 void writeString(const std::string& keyPath, const char* name, const std::string& text, bool withTerminator = true);

@@ -3,6 +3,7 @@
 // writer left without a terminator or made longer than the buffers.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "registry/account_list.h"
 #include "registry/account_store.h"
 #include "registry/caption_text.h"
+#include "registry/registry_key.h"
 #include "registry/tool_settings.h"
 
 namespace {
@@ -48,6 +50,89 @@ TEST_F(RegistryTest, ShowRealDefragIsZeroOnFirstRunAndSavedAsFourByteDword) {
     EXPECT_EQ(loadShowRealDefrag(), 0u);
 }
 
+// Where the key cannot be made (its parent is volatile, and so takes no
+// lasting subkey), the setting is lost without a word.
+TEST_F(RegistryTest, ShowRealDefragIsLostQuietlyWhereItsKeyCannotBeMade) {
+    const std::string settings = kToolSettingsKey;
+    const std::string parent = settings.substr(0, settings.rfind('\\'));
+    deleteKeyTree(parent.c_str());
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE,
+                              nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+
+    saveShowRealDefrag(1);
+    DWORD type = 0;
+    DWORD size = 0;
+    EXPECT_FALSE(queryValueShape(kToolSettingsKey, "realDefrag", &type, &size));
+    EXPECT_EQ(loadShowRealDefrag(), 0u);
+    deleteKeyTree(parent.c_str());
+}
+
+// A number is whatever 4 bytes are stored, as whatever type; any other size
+// is no number. The one reader of kindOfFolder, numProperties and realDefrag.
+TEST_F(RegistryTest, NumbersAreAnyFourStoredBytes) {
+    const std::string two("\x02\x00\x00\x00", 4);
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+        std::optional<uint32_t> read;
+    };
+    const Case cases[] = {
+        {"REG_DWORD", REG_DWORD, two, 2},
+        {"REG_BINARY of 4 bytes", REG_BINARY, two, 2},
+        {"REG_NONE of 4 bytes", REG_NONE, two, 2},
+        {"REG_DWORD_BIG_ENDIAN, its bytes as stored", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x02", 4),
+         0x02000000},
+        {"REG_BINARY of 2 bytes", REG_BINARY, two.substr(0, 2), std::nullopt},
+        {"REG_BINARY of no bytes", REG_BINARY, "", std::nullopt},
+        {"REG_QWORD", REG_QWORD, two + std::string(4, '\0'), std::nullopt},
+        {"REG_SZ \"2\"", REG_SZ, "2", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        writeValue(kToolSettingsKey, "realDefrag", c.type, c.bytes);
+        RegistryKey key;
+        ASSERT_TRUE(openQueryKey(kToolSettingsKey, &key));
+        uint32_t value = 0xDEAD;
+        EXPECT_EQ(readDwordValue(key.get(), "realDefrag", &value), c.read.has_value()) << c.name;
+        EXPECT_EQ(value, c.read.value_or(0xDEAD)) << c.name;
+        EXPECT_FALSE(readDwordValue(key.get(), "missing", &value));
+    }
+}
+
+// A string is whatever text is stored, up to its first zero, as whatever
+// type: the one reader of rootPath and caption.
+TEST_F(RegistryTest, StringsAreTheStoredTextUpToItsFirstZero) {
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+        std::optional<std::string> read;
+    };
+    const Case cases[] = {
+        {"REG_SZ", REG_SZ, "ニュース表", "ニュース表"},
+        {"REG_EXPAND_SZ, not expanded", REG_EXPAND_SZ, "%TEMP%\\表", "%TEMP%\\表"},
+        {"REG_MULTI_SZ: its first string", REG_MULTI_SZ, std::string("first\0second\0", 13), "first"},
+        {"REG_BINARY, as other tools store it", REG_BINARY, "C:\\データ\\表ソ", "C:\\データ\\表ソ"},
+        {"REG_BINARY with a zero inside", REG_BINARY, std::string("ab\0cd", 5), "ab"},
+        {"an empty REG_SZ", REG_SZ, "", ""},
+        {"4000 bytes", REG_SZ, std::string(4000, 'x'), std::string(4000, 'x')},
+    };
+    for (const Case& c : cases) {
+        writeValue(clientAccountKey(0), "caption", c.type, c.bytes);
+        RegistryKey key;
+        ASSERT_TRUE(openQueryKey(clientAccountKey(0).c_str(), &key));
+        std::string value = "untouched";
+        EXPECT_EQ(readStringValue(key.get(), "caption", &value), c.read.has_value()) << c.name;
+        EXPECT_EQ(value, c.read.value_or("untouched")) << c.name;
+        EXPECT_FALSE(readStringValue(key.get(), "missing", &value));
+    }
+}
+
 TEST_F(RegistryTest, PropertiesOpenOnlyWhenTheClientKeyExists) {
     EXPECT_FALSE(openProperties());
     createKey(kClientPropertiesKey);
@@ -76,6 +161,11 @@ TEST_F(RegistryTest, HugeAccountCountListsTheAccountKeysThereAre) {
     writeDword(lowerCaseKey, "kindOfFolder", kNewsKind);
     writeString(lowerCaseKey, "caption", "alpha");
     writeAccount(5, "mid");
+    // A name longer in code page 932 than any account key's buffer, listed
+    // first: the listing goes on after it.
+    std::string longName = "0";
+    for (int i = 0; i < 200; ++i) longName += "表";
+    createKey(std::string(kClientPropertiesKey) + "\\" + longName);
     const std::string strayKey = std::string(kClientPropertiesKey) + "\\Account07";  // no account's key
     writeDword(strayKey, "kindOfFolder", kNewsKind);
     writeString(strayKey, "caption", "stray");
@@ -84,6 +174,7 @@ TEST_F(RegistryTest, HugeAccountCountListsTheAccountKeysThereAre) {
 }
 
 TEST_F(RegistryTest, NoAccountsWhenTheCountIsZeroOrMissing) {
+    EXPECT_EQ(accountCount(), 0) << "no properties key";
     writeAccount(0, "news");
     createKey(kClientPropertiesKey);
     EXPECT_EQ(accountCount(), 0);
@@ -98,7 +189,7 @@ TEST_F(RegistryTest, AccountsOfOtherOrMisshapenKindsAreLeftOut) {
     writeDword(kClientPropertiesKey, "numProperties", 4);
     writeAccount(0, "news");
     writeAccount(1, "mail", kMailKind);
-    writeBinary(clientAccountKey(2), "kindOfFolder", std::string("\x02\x00", 2));
+    writeValue(clientAccountKey(2), "kindOfFolder", REG_BINARY, std::string("\x02\x00", 2));
     writeString(clientAccountKey(2), "caption", "short kind");
     createKey(clientAccountKey(3));
 
@@ -163,18 +254,28 @@ TEST_F(RegistryTest, MissingCaptionShowsTheAccountKeyName) {
     EXPECT_EQ(accountCaption(6, kReportCaptionCapacity), "Account6") << "no account key at all";
 }
 
-TEST_F(RegistryTest, RootPathMustFitItsBufferWithTheTerminator) {
+// rootPath is taken as stored, whatever its type, when it fits its buffer
+// with the terminator.
+TEST_F(RegistryTest, RootPathIsTakenAsStoredWhenItFits) {
     struct Case {
-        size_t length;
+        const char* name;
+        DWORD type;
+        std::string root;
         bool accepted;
     };
-    const Case cases[] = {{1023, true}, {1024, false}, {4000, false}};
+    const Case cases[] = {
+        {"1023 bytes", REG_SZ, "C:\\" + std::string(1020, 'r'), true},
+        {"1024 bytes", REG_SZ, "C:\\" + std::string(1021, 'r'), false},
+        {"4000 bytes", REG_SZ, "C:\\" + std::string(3997, 'r'), false},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, "C:\\Morvex", true},
+        {"REG_BINARY, as other tools store it", REG_BINARY, "C:\\データ\\表ソ", true},
+        {"empty", REG_SZ, "", true},
+    };
     for (const Case& c : cases) {
-        const std::string root = "C:\\" + std::string(c.length - 3, 'r');
-        writeString(kClientPropertiesKey, "rootPath", root);
+        writeValue(kClientPropertiesKey, "rootPath", c.type, c.root);
         std::string readRoot = "untouched";
-        EXPECT_EQ(readRootPath(&readRoot), c.accepted) << "length " << c.length;
-        EXPECT_EQ(readRoot, c.accepted ? root : "untouched") << "length " << c.length;
+        EXPECT_EQ(readRootPath(&readRoot), c.accepted) << c.name;
+        EXPECT_EQ(readRoot, c.accepted ? c.root : "untouched") << c.name;
     }
 }
 
@@ -185,8 +286,10 @@ TEST_F(RegistryTest, RootPathIsMissingWithoutTheValueOrWithACharacterCodePage932
     // Read as "C:\cafe" it would name another folder.
     const wchar_t root[] = L"C:\\caf\u00E9";
     const std::wstring key(std::begin(kClientPropertiesKey), std::end(kClientPropertiesKey) - 1);  // ASCII
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"rootPath", REG_SZ, root, sizeof root);
-    EXPECT_FALSE(readRootPath(&readRoot));
+    for (DWORD type : {REG_SZ, REG_EXPAND_SZ}) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"rootPath", type, root, sizeof root);
+        EXPECT_FALSE(readRootPath(&readRoot)) << "type " << type;
+    }
 }
 
 }  // namespace

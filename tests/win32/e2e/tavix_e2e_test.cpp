@@ -3,6 +3,7 @@
 // through its windows like a user would, tavixc.exe runs as a console
 // process and what it writes is taken byte for byte.
 // Usage: tavix_e2e <path of tavix.exe> <path of tavixc.exe>
+//                  [<path of a tavix.exe whose manifest asks for no code page>]
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -21,6 +22,7 @@ namespace {
 
 std::string tavixPath;
 std::string tavixcPath;
+std::string tavixSystemCodePagePath;  // tavix.exe whose manifest asks for no code page
 
 // realDefrag as stored; 0xDEAD when missing or not a REG_DWORD.
 uint32_t storedRealDefrag() {
@@ -44,6 +46,15 @@ void writeSampleAccounts(const ClientProfile& profile) {
     profile.writeFiles(3, "\x01", 512);
 }
 
+std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
+    std::vector<uint64_t> lengths;
+    for (int32_t number = 0; number < 4; ++number) {
+        lengths.push_back(fileLength(profile.mailboxPath(number)));
+        lengths.push_back(fileLength(profile.mapPath(number)));
+    }
+    return lengths;
+}
+
 class Tavix : public ::testing::Test {
 protected:
     HWND startMain() {
@@ -62,6 +73,35 @@ protected:
     void closeMain(HWND main) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         expectExitWithZero();
+    }
+
+    // Runs a program that is expected to end by itself after its message
+    // boxes, answering them; whether its main window ever showed.
+    std::vector<driver::BoxRecord> boxesUntilItEnds(const std::string& path, DWORD expectedExitCode, bool* mainShown) {
+        EXPECT_TRUE(program_.start(path));
+        driver::MessageBoxRecorder recorder(program_.id());
+        *mainShown = false;
+        const DWORD start = GetTickCount();
+        while (program_.running() && GetTickCount() - start < driver::kDeadlineMs) {
+            // (A message box may bear the same title.)
+            HWND main = driver::findWindow(program_.id(), kMainTitle);
+            *mainShown = *mainShown || (main != nullptr && GetDlgItem(main, IDC_ACCOUNT_LIST) != nullptr);
+            Sleep(20);
+        }
+        DWORD exitCode = 0xDEAD;
+        EXPECT_TRUE(program_.waitForExit(&exitCode));
+        EXPECT_EQ(exitCode, expectedExitCode);
+        return recorder.finish();
+    }
+
+    // One Estimate through the result window, closed again.
+    void estimateOnce(HWND main) {
+        driver::postCommand(main, IDC_ESTIMATE);
+        HWND result = driver::waitForWindow(program_.id(), kEstimateTitle);
+        ASSERT_NE(result, nullptr);
+        ASSERT_TRUE(driver::sendCommand(result, IDOK));
+        ASSERT_TRUE(driver::waitUntilGone(result));
+        ASSERT_TRUE(driver::sendAndWait(main, WM_NULL));
     }
 
     // The report of a command on every account, through the windows.
@@ -286,20 +326,61 @@ INSTANTIATE_TEST_SUITE_P(Ways, CheckBoxSetting, ::testing::ValuesIn(kCloseWays),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Tavix, StartsWithAnErrorAndEndsWithoutTheClientsProperties) {
-    ASSERT_TRUE(program_.start(tavixPath));
-    driver::MessageBoxRecorder recorder(program_.id());
-    bool mainShown = false;
-    while (program_.running()) {
-        mainShown = mainShown || driver::findWindow(program_.id(), kMainTitle) != nullptr;
-        Sleep(20);
-    }
-    expectExitWithZero();
-    const std::vector<driver::BoxRecord> boxes = recorder.finish();
+    bool mainShown = true;
+    const std::vector<driver::BoxRecord> boxes = boxesUntilItEnds(tavixPath, 0, &mainShown);
     EXPECT_FALSE(mainShown) << "the program ends after the box, without its window";
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"レジストリデータベースがオープンできません\n処理を中断します");
     EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
     EXPECT_EQ(boxes[0].owner, nullptr);
+}
+
+// Where Windows gives the program another code page than 932 (Windows 10
+// set to another language ignores what the manifest asks for), tavix says so
+// in both languages and ends before it reads or writes anything. Such a code
+// page comes with a locale that is not Japanese, as in the tests' second run.
+TEST_F(Tavix, RefusesToRunWithoutCodePage932) {
+    DWORD systemCodePage = 0;
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&systemCodePage), sizeof systemCodePage / sizeof(wchar_t));
+    if (tavixSystemCodePagePath.empty() || systemCodePage == 932) {
+        GTEST_SKIP() << "Windows gives every program code page 932 here";
+    }
+    writeSampleAccounts(profile_);
+    const std::vector<uint64_t> before = fileLengths(profile_);
+    bool mainShown = true;
+    const std::vector<driver::BoxRecord> boxes = boxesUntilItEnds(tavixSystemCodePagePath, 1, &mainShown);
+    EXPECT_FALSE(mainShown);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind(L"tavix の文字はコードページ932 (日本語) ですが、", 0), 0u) << "in Japanese first";
+    EXPECT_NE(boxes[0].text.find(L"tavix needs code page 932 (Japanese)"), std::wstring::npos) << "then in English";
+    EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
+    EXPECT_EQ(storedRealDefrag(), 0xDEADu) << "nothing written";
+    EXPECT_EQ(fileLengths(profile_), before);
+}
+
+// Checks leave nothing behind: however many run in one window, the program
+// keeps the memory, handles and GDI objects it had after the first ones. The
+// block map is large, so that a buffer kept would show.
+TEST_F(Tavix, RepeatedChecksGiveBackTheirMemoryHandlesAndFonts) {
+    constexpr size_t kMapBytes = 4 << 20;
+    profile_.writeProperties(1);
+    writeAccount(0, "big map");
+    profile_.writeFiles(0, std::string(kMapBytes, '\x01'), 512);
+    HWND main = startMain();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(driver::sendCommand(main, IDC_SELECT_ALL));
+    // The first checks load fonts and grow the heap once.
+    for (int run = 0; run < 2; ++run) ASSERT_NO_FATAL_FAILURE(estimateOnce(main));
+    driver::ProcessResources before{};
+    ASSERT_TRUE(driver::processResources(program_.id(), &before));
+    for (int run = 0; run < 6; ++run) ASSERT_NO_FATAL_FAILURE(estimateOnce(main));
+    driver::ProcessResources after{};
+    ASSERT_TRUE(driver::processResources(program_.id(), &after));
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+    EXPECT_LT(after.memory, before.memory + kMapBytes) << "from " << before.memory;
+    closeMain(main);
 }
 
 // ---- The result window as users see it ------------------------------------
@@ -356,15 +437,6 @@ TEST_F(Tavix, LongReportIsShownWhole) {
 }
 
 // ---- tavixc on the same profiles ------------------------------------------
-
-std::vector<uint64_t> fileLengths(const ClientProfile& profile) {
-    std::vector<uint64_t> lengths;
-    for (int32_t number = 0; number < 4; ++number) {
-        lengths.push_back(fileLength(profile.mailboxPath(number)));
-        lengths.push_back(fileLength(profile.mapPath(number)));
-    }
-    return lengths;
-}
 
 class Tavixc : public Tavix {
 protected:
@@ -454,6 +526,15 @@ TEST_F(Tavixc, RefusesArgumentsCodePage932CannotHold) {
     EXPECT_EQ(fileLengths(profile_), before);
 }
 
+// A console that takes no text loses the report: the run is still done,
+// and the exit code says what was lost.
+TEST_F(Tavixc, ReportLostInAConsoleEndsWithThree) {
+    writeSampleAccounts(profile_);
+    const driver::ConsoleRun run = tavixc(L"estimate 0", driver::Output::ConsoleThatTakesNoText);
+    EXPECT_EQ(driver::widened(run.errors), L"tavixc: 報告を標準出力に書き込めませんでした\r\n");
+    EXPECT_EQ(run.exitCode, kExitReportLost);
+}
+
 TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
     const driver::ConsoleRun run = tavixc(L"list");
     EXPECT_EQ(run.output, "");
@@ -470,10 +551,14 @@ TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s <path of tavix.exe> <path of tavixc.exe>\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s <path of tavix.exe> <path of tavixc.exe> [<path of a tavix.exe that asks for no code "
+                     "page>]\n",
+                     argv[0]);
         return 2;
     }
     tavixPath = argv[1];
     tavixcPath = argv[2];
+    tavixSystemCodePagePath = argc > 3 ? argv[3] : "";
     return RUN_ALL_TESTS();
 }
