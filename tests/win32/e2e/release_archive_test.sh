@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The release archive as a user gets it: its checksum file holds; unpacked,
-# it holds both programs and the Japanese guide, and (given the driver and
-# Wine) the programs in it start under Wine.
+# it holds both programs, the Japanese guide, the licence and the notices,
+# and (given the driver and Wine) the programs in it start under Wine.
 #   release_archive_test.sh ZIP WORK_DIR [E2E_DRIVER WINE_RUN WINE_PREFIX]
 set -euo pipefail
 zip=$1 dir=$2 e2e=${3:-} wine_run=${4:-} prefix=${5:-}
@@ -17,7 +17,7 @@ if [ "$(wc -l < "$sums")" != 1 ] || ! (cd "$(dirname "$zip")" && sha256sum -c --
   exit 1
 fi
 listing=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
-if [ "$listing" != "./README-ja.txt ./tavix.exe ./tavixc.exe " ]; then
+if [ "$listing" != "./LICENSE.txt ./README-ja.txt ./THIRD-PARTY-NOTICES.txt ./tavix.exe ./tavixc.exe " ]; then
   echo "unexpected archive contents: $listing"
   exit 1
 fi
