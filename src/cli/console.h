@@ -1,4 +1,4 @@
-// tavixc's console: its arguments, its two output streams and its version.
+// tavixc's console: its arguments and its two output streams.
 // console_win32.cpp implements it.
 #pragma once
 
@@ -28,6 +28,3 @@ void writeStandardErrorAround(const std::string& before, const InexactArgument& 
 // The code page Windows hands registry strings and file names to the program
 // in: 932 wherever it granted what the manifest asks for.
 unsigned ansiCodePage();
-// The project's version, "major.minor.patch.tweak", from the program's
-// version resource.
-std::string programVersion();

@@ -2,9 +2,8 @@
 #include "cli/console.h"
 
 #include <windows.h>
-// After windows.h, which they need.
+// After windows.h, which it needs.
 #include <shellapi.h>
-#include <winver.h>
 
 #include <cwchar>
 
@@ -18,7 +17,7 @@ std::wstring widened(const std::string& bytes) {
     const int length = static_cast<int>(bytes.size());
     const int size = MultiByteToWideChar(kTextCodePage, 0, bytes.data(), length, nullptr, 0);
     std::wstring text(static_cast<size_t>(size), L'\0');
-    if (size > 0) MultiByteToWideChar(kTextCodePage, 0, bytes.data(), length, &text[0], size);
+    MultiByteToWideChar(kTextCodePage, 0, bytes.data(), length, &text[0], size);
     return text;
 }
 
@@ -104,19 +103,4 @@ void writeStandardErrorAround(const std::string& before, const InexactArgument& 
     }
     writeToConsole(handle,
                    widened(before) + std::wstring(argument.typed.begin(), argument.typed.end()) + widened(after));
-}
-
-std::string programVersion() {
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) return "?";
-    DWORD unused = 0;
-    std::string data(GetFileVersionInfoSizeA(path, &unused), '\0');
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (data.empty() || !GetFileVersionInfoA(path, 0, static_cast<DWORD>(data.size()), &data[0]) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr) {
-        return "?";
-    }
-    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }

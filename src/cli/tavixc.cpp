@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "registry/account_list.h"
 #include "registry/account_store.h"
+#include "tavix_version.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ TavixcExitCode runTavixc(const std::vector<std::string>& arguments) {
     std::string error;
     if (!parseCommandLine(arguments, &options, &error)) return usageError(error);
     if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
-        const std::string text = options.command == CliCommand::Help ? kUsage : "tavixc " + programVersion() + "\r\n";
+        const std::string text = options.command == CliCommand::Help ? kUsage : "tavixc " TAVIX_VERSION_TEXT "\r\n";
         return writeStandardOutput(text) ? kExitDone : reportLost();
     }
     if (namesByCaption(options) && ansiCodePage() != 932) {

@@ -27,12 +27,12 @@ bool readDwordValue(HKEY key, const char* name, uint32_t* value) {
 bool readStringValue(HKEY key, const char* name, std::string* value) {
     DWORD size = 0;
     if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
-    // One spare zero byte, so the text ends even when the stored value does not.
+    // One spare zero byte beyond what the registry may fill, so the text ends
+    // even when the stored value does not.
     std::vector<char> buffer(size + 1, '\0');
     if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS) {
         return false;
     }
-    buffer[size < buffer.size() ? size : buffer.size() - 1] = '\0';
     *value = buffer.data();
     return true;
 }
@@ -52,10 +52,9 @@ bool readsExactly(HKEY key, const char* name) {
     // UTF-8 holds every character, and takes neither the flag nor the question.
     const bool utf8 = GetACP() == CP_UTF8;
     BOOL usedDefault = FALSE;
-    const int converted =
-        WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
-                            nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
-    return (converted > 0 || text.empty()) && !usedDefault;
+    WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()), nullptr,
+                        0, nullptr, utf8 ? nullptr : &usedDefault);
+    return !usedDefault;
 }
 
 std::vector<std::string> subkeyNames(const char* path) {

@@ -8,7 +8,6 @@
 #include "cli/console.h"
 #include "registry/account_store.h"
 #include "registry/key_paths.h"
-#include "tavix_version.h"
 
 struct PlatformFile {
     std::string path;
@@ -115,7 +114,6 @@ void writeStandardError(const std::string& bytes) { world.standardError += bytes
 void writeStandardErrorAround(const std::string& before, const InexactArgument& argument, const std::string& after) {
     world.standardError += before + argument.shown + after;  // as a file gets it
 }
-std::string programVersion() { return TAVIX_VERSION_TEXT; }
 unsigned ansiCodePage() { return world.ansiCodePage; }
 
 bool openProperties() { return world.propertiesExist; }
