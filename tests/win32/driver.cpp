@@ -213,23 +213,61 @@ size_t handleCount(DWORD processId) {
     return count;
 }
 
-// The live objects in a 32-bit process's GDI handle table: 0x10000 entries
-// of 24 bytes, the object's type in byte 14, 0 for a free entry.
-size_t gdiObjectCount(HANDLE process) {
+template <typename Value>
+bool readFrom(HANDLE process, uint64_t address, Value* value) {
+    return address <= UINTPTR_MAX - sizeof(Value) &&
+           ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<uintptr_t>(address)), value, sizeof(Value),
+                             nullptr);
+}
+
+// Where a 32-bit process keeps its GDI handle table: GdiSharedHandleTable in
+// its environment block; under WoW64 only the 64-bit block has it, found
+// through the 64-bit thread block that lies WowTebOffset bytes from the
+// thread's 32-bit one.
+uint64_t gdiTableOf(HANDLE process, HANDLE thread) {
+    struct ThreadBasics {  // THREAD_BASIC_INFORMATION
+        NTSTATUS exitStatus;
+        PVOID teb;
+        CLIENT_ID clientId;
+        ULONG_PTR affinityMask;
+        LONG priority;
+        LONG basePriority;
+    };
+    PROCESS_BASIC_INFORMATION basic{};
+    uint32_t table = 0;
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0 ||
+        !readFrom(process, reinterpret_cast<uintptr_t>(basic.PebBaseAddress) + 0x94, &table)) {
+        return 0;
+    }
+    if (table != 0) return table;
+    ThreadBasics threadBasics{};
+    LONG wowTebOffset = 0;
+    uint64_t peb64 = 0;
+    uint64_t table64 = 0;
+    if (NtQueryInformationThread(thread, ThreadBasicInformation, &threadBasics, sizeof threadBasics, nullptr) < 0) {
+        return 0;
+    }
+    const uint64_t teb = reinterpret_cast<uintptr_t>(threadBasics.teb);
+    if (!readFrom(process, teb + 0xFDC, &wowTebOffset) || wowTebOffset == 0 ||
+        !readFrom(process, teb + wowTebOffset + 0x60, &peb64) || !readFrom(process, peb64 + 0xF8, &table64)) {
+        return 0;
+    }
+    return table64;
+}
+
+// The live objects in the GDI handle table: 0x10000 entries of 24 bytes, the
+// object's type in byte 14, 0 for a free entry.
+size_t gdiObjectCount(HANDLE process, HANDLE thread) {
     constexpr size_t kEntries = 0x10000;
     constexpr size_t kEntryBytes = 24;
     constexpr size_t kTypeOffset = 14;
-    constexpr size_t kTableInPeb = 0x94;  // GdiSharedHandleTable
-    PROCESS_BASIC_INFORMATION basic{};
-    void* table = nullptr;
-    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0 ||
-        !ReadProcessMemory(process, static_cast<BYTE*>(static_cast<void*>(basic.PebBaseAddress)) + kTableInPeb, &table,
-                           sizeof table, nullptr) ||
-        table == nullptr) {
+    const uint64_t table = gdiTableOf(process, thread);
+    std::vector<BYTE> entries(kEntries * kEntryBytes);
+    if (table == 0 || table > UINTPTR_MAX ||
+        !ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<uintptr_t>(table)), entries.data(),
+                           entries.size(), nullptr)) {
         return SIZE_MAX;
     }
-    std::vector<BYTE> entries(kEntries * kEntryBytes);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) return SIZE_MAX;
     size_t count = 0;
     for (size_t i = 0; i < kEntries; ++i) count += entries[i * kEntryBytes + kTypeOffset] != 0 ? 1 : 0;
     return count;
@@ -237,14 +275,12 @@ size_t gdiObjectCount(HANDLE process) {
 
 }  // namespace
 
-bool processResources(DWORD processId, ProcessResources* resources) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (process == nullptr) return false;
+bool processResources(const Program& program, ProcessResources* resources) {
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    const bool read = GetProcessMemoryInfo(process, &memory, sizeof memory) != FALSE;
-    *resources = ProcessResources{memory.PagefileUsage, handleCount(processId), gdiObjectCount(process)};
-    CloseHandle(process);
+    const bool read = GetProcessMemoryInfo(program.process(), &memory, sizeof memory) != FALSE;
+    *resources = ProcessResources{memory.PagefileUsage, handleCount(program.id()),
+                                  gdiObjectCount(program.process(), program.mainThread())};
     return read && resources->handles != SIZE_MAX && resources->gdiObjects != SIZE_MAX;
 }
 

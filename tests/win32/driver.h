@@ -32,6 +32,8 @@ public:
     bool waitForExit(DWORD* exitCode, DWORD timeoutMs = kDeadlineMs);
     bool running() const;
     DWORD id() const { return info_.dwProcessId; }
+    HANDLE process() const { return info_.hProcess; }
+    HANDLE mainThread() const { return info_.hThread; }
 
 private:
     void end();
@@ -89,7 +91,7 @@ struct ProcessResources {
     size_t handles;
     size_t gdiObjects;
 };
-bool processResources(DWORD processId, ProcessResources* resources);
+bool processResources(const Program& program, ProcessResources* resources);
 
 // Message boxes: a visible dialog with the static text 0xFFFF.
 enum class BoxIcon { Unknown, Error, Warning, Information, Question };

@@ -48,6 +48,13 @@ TEST_F(RegistryTest, ShowRealDefragIsZeroOnFirstRunAndSavedAsFourByteDword) {
 
     saveShowRealDefrag(0);
     EXPECT_EQ(loadShowRealDefrag(), 0u);
+
+    // The key outlasts the session: a volatile one would take no lasting subkey.
+    HKEY lasting = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kToolSettingsKey) + "\\lasting").c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &lasting, nullptr),
+              ERROR_SUCCESS);
+    if (lasting != nullptr) RegCloseKey(lasting);
 }
 
 // Where the key cannot be made (its parent is volatile, and so takes no
@@ -135,6 +142,7 @@ TEST_F(RegistryTest, StringsAreTheStoredTextUpToItsFirstZero) {
 
 TEST_F(RegistryTest, PropertiesOpenOnlyWhenTheClientKeyExists) {
     EXPECT_FALSE(openProperties());
+    EXPECT_TRUE(propertiesSubkeyNames().empty());
     createKey(kClientPropertiesKey);
     EXPECT_TRUE(openProperties());
 }
@@ -280,8 +288,9 @@ TEST_F(RegistryTest, RootPathIsTakenAsStoredWhenItFits) {
 }
 
 TEST_F(RegistryTest, RootPathIsMissingWithoutTheValueOrWithACharacterCodePage932Lacks) {
-    createKey(kClientPropertiesKey);
     std::string readRoot;
+    EXPECT_FALSE(readRootPath(&readRoot)) << "no properties key";
+    createKey(kClientPropertiesKey);
     EXPECT_FALSE(readRootPath(&readRoot));
     // Read as "C:\cafe" it would name another folder.
     const wchar_t root[] = L"C:\\caf\u00E9";
