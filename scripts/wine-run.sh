@@ -25,7 +25,8 @@ if "$here/guest.sh" needed; then
   exec "$here/guest.sh" run "$here/wine-run.sh" "${options[@]}" "$prefix" "$@"
 fi
 
-export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all
+# TAVIX_WINDOWS tells the tests which Windows they are meant to run on.
+export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all TAVIX_WINDOWS=$arch
 # Debian's wine starts the 32-bit loader; a 64-bit prefix is made and run by
 # the 64-bit one, which hands a 32-bit program on to the 32-bit loader, as
 # 64-bit Windows starts one under WoW64.

@@ -125,6 +125,16 @@ protected:
     driver::Program program_;
 };
 
+// The programs run on the Windows the run names: scripts/wine-run.sh says
+// win32 or, with --wow64, win64, where 32-bit programs run under WoW64.
+TEST(Windows, IsTheOneTheRunNames) {
+    char named[16] = {};
+    if (GetEnvironmentVariableA("TAVIX_WINDOWS", named, sizeof named) == 0) GTEST_SKIP() << "not run by wine-run.sh";
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    EXPECT_EQ(wow64 != FALSE, std::string(named) == "win64") << named;
+}
+
 // ---- The account check through the real windows ---------------------------
 
 struct FileSizes {
