@@ -5,12 +5,13 @@
 # selects every account, runs Estimate with the true defragmentation line,
 # saves pictures of both windows under build/demo/ and prints the report, then
 # the same report from tavixc, the command-line program.
-# On a machine that runs no 32-bit code, the programs run in the emulated PC
-# of scripts/guest.sh, whose own virtual display then shows the window (so
-# there it always runs headless).
+# On a machine that runs no 32-bit code (or with TAVIX_EMULATE=1), the
+# programs run in the emulated PC of scripts/guest.sh, whose own virtual
+# display then shows the window (so there it always runs headless).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/setup.sh
+echo "demo: $(scripts/guest.sh where)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target tavix tavixc tavix_demo
 

@@ -6,6 +6,7 @@
 # the machine has installed; it has its own /tmp and an X display of its own.
 # Commands reach it by ssh over a port on 127.0.0.1.
 #   guest.sh needed       exit 0 where 32-bit programs must run in the guest
+#   guest.sh where        say in one line where they run, and why
 #   guest.sh build        make its kernel and start-up image, once (as root)
 #   guest.sh run CMD...   run CMD in the guest, starting it if need be, in
 #                         this folder, with the standard streams and the exit
@@ -33,6 +34,16 @@ needed() {
   version=$(timeout -k 5 30 bash -c 'exec "$0" --version' /usr/lib/wine/wineserver32 </dev/null 2>&1) &&
     [[ $version == Wine* ]] && return 1
   return 0
+}
+
+where() {
+  if [ "${TAVIX_EMULATE:-}" = 1 ]; then
+    echo "TAVIX_EMULATE=1: the 32-bit programs run in the emulated PC of scripts/guest.sh"
+  elif needed; then
+    echo "this machine runs no 32-bit code: the 32-bit programs run in the emulated PC of scripts/guest.sh"
+  else
+    echo "this machine runs 32-bit code: the 32-bit programs run here under Wine"
+  fi
 }
 
 # The guest's first process, in its start-up image: loads the drivers for the
@@ -230,7 +241,7 @@ run() {
 }
 
 case ${1:-} in
-  needed | build | running | stop) "$1" ;;
+  needed | where | build | running | stop) "$1" ;;
   run) shift; run "$@" ;;
-  *) echo "usage: guest.sh needed | build | run COMMAND... | running | stop" >&2; exit 2 ;;
+  *) echo "usage: guest.sh needed | where | build | run COMMAND... | running | stop" >&2; exit 2 ;;
 esac

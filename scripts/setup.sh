@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian 12, everything that building, testing and running
-# tavix under Wine needs; on a machine that runs no 32-bit code, also the
-# emulated PC that runs the 32-bit programs there (scripts/guest.sh).
-# Idempotent: a second run installs nothing new. One line per step; the
-# details go to build/setup.log, whose end is shown when a step fails.
-#   setup.sh [--with-benchmark-source]
+# tavix under Wine needs: 32-bit and 64-bit Wine, so that the 32-bit programs
+# run on 32-bit Windows and under WoW64; where this machine runs no 32-bit
+# code, or when asked, also the emulated PC that runs the 32-bit programs there
+# (scripts/guest.sh). Idempotent: a second run installs nothing new. One line
+# per step; the details go to build/setup.log, whose end is shown when a step
+# fails.
+#   setup.sh [--with-benchmark-source] [--with-emulator] [--with-coverage]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 benchmark_source=/usr/local/src/benchmark
@@ -16,10 +18,19 @@ packages=(
   cmake g++ make ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth imagemagick locales
+  wine wine32:i386 wine64 xvfb xauth imagemagick locales
   fonts-ipafont-gothic fonts-wine python3 python3-pefile
 )
 guest_packages=(qemu-system-x86 dropbear-bin openssh-client)
+with_benchmark_source='' with_emulator=''
+for option in "$@"; do
+  case $option in
+    --with-benchmark-source) with_benchmark_source=1 ;;
+    --with-emulator) with_emulator=1 ;;
+    --with-coverage) packages+=(gcovr) ;;
+    *) echo "usage: setup.sh [--with-benchmark-source] [--with-emulator] [--with-coverage]" >&2; exit 2 ;;
+  esac
+done
 
 step() {
   local what=$1
@@ -83,10 +94,10 @@ dpkg --print-foreign-architectures | grep -qx i386 || step "adding the i386 arch
 mapfile -t wanted < <(missing "${packages[@]}")
 [ ${#wanted[@]} -eq 0 ] || step "installing ${#wanted[@]} Debian packages (a few minutes the first time)" install_packages "${wanted[@]}"
 locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' || step "generating the ja_JP.UTF-8 locale" make_locale
-if [ "${1:-}" = --with-benchmark-source ] && [ ! -f "$benchmark_source/CMakeLists.txt" ]; then
+if [ -n "$with_benchmark_source" ] && [ ! -f "$benchmark_source/CMakeLists.txt" ]; then
   step "unpacking Google Benchmark's source into $benchmark_source" unpack_benchmark_source
 fi
-if scripts/guest.sh needed; then
+if [ -n "$with_emulator" ] || scripts/guest.sh needed; then
   mapfile -t wanted < <(missing "${guest_packages[@]}")
   [ ${#wanted[@]} -eq 0 ] || step "installing the emulator for the 32-bit programs" install_packages "${wanted[@]}"
   step "the emulated PC that runs the 32-bit programs here (made once: scripts/guest.sh)" scripts/guest.sh build
