@@ -73,19 +73,22 @@ mount -t sysfs sys $r/sys
 mount -t devtmpfs dev $r/dev
 mkdir -p $r/dev/pts $r/dev/shm
 mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts $r/dev/pts
-for d in /dev/shm /run /tmp /root/.ssh; do mount -t tmpfs -o mode=700 tmpfs $r$d; done
+for d in /dev/shm /run /tmp; do mount -t tmpfs -o mode=700 tmpfs $r$d; done
 chmod 1777 $r/tmp $r/dev/shm
 mkdir -m 1777 $r/tmp/.X11-unix
 clone=$(sed -n 's/.*tavix.clone=\([^ ]*\).*/\1/p' /proc/cmdline)
 mkdir -p $r$clone
 mount -t 9p -o $nine,cache=mmap clone $r$clone
-cp /authorized_keys $r/root/.ssh/authorized_keys
+# root's home is its own, in /run: this machine's /root, read-only here,
+# may have no .ssh folder to mount the key over.
+mkdir -p -m 700 $r/run/root/.ssh
+cp /authorized_keys $r/run/root/.ssh/authorized_keys
 cp /host_key $r/run/host_key
 # root's shell without its start-up files (a login shell here runs whatever
 # this machine's ~/.bashrc runs, at emulated speed).
-sed 's#^\(root:[^:]*:[^:]*:[^:]*:[^:]*:[^:]*:\).*#\1/bin/sh#' $r/etc/passwd > $r/run/passwd
+sed 's#^\(root:[^:]*:[^:]*:[^:]*:[^:]*:\).*#\1/run/root:/bin/sh#' $r/etc/passwd > $r/run/passwd
 mount --bind $r/run/passwd $r/etc/passwd
-in_root() { chroot $r /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root "$@"; }
+in_root() { chroot $r /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/run/root "$@"; }
 in_root Xvfb :42 -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
 # Fontconfig's caches on this machine are its own 64-bit library's; the
 # 32-bit one that 32-bit Wine loads writes its own, here in the guest's /tmp.
