@@ -59,12 +59,16 @@ bool writeAll(DWORD stream, const std::string& bytes) {
 // No best-fit guesses: "²" must not become "2", nor "é" "e". *exact tells
 // whether every character has a code page 932 form; the others become '?'.
 std::string narrowed(const wchar_t* text, bool* exact) {
-    BOOL usedDefault = FALSE;
     const int size = WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+    if (size <= 0) {  // not even the terminator converted
+        *exact = false;
+        return std::string();
+    }
+    BOOL usedDefault = FALSE;
+    std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, text, -1, &bytes[0], size, nullptr, &usedDefault);
-    bytes.resize(bytes.size() - 1);
-    *exact = size > 0 && !usedDefault;
+    bytes.resize(bytes.size() - 1);  // the terminator
+    *exact = !usedDefault;
     return bytes;
 }
 

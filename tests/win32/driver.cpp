@@ -272,6 +272,21 @@ size_t gdiObjectCount(HANDLE process, HANDLE thread) {
     return count;
 }
 
+// A console's rows down to its cursor, each without its trailing blanks,
+// joined: a line that wraps reads whole.
+std::wstring screenText(HANDLE console) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(console, &info);
+    std::wstring text;
+    std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
+    for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(console, &row[0], info.dwSize.X, COORD{0, y}, &read);
+        text.append(row, 0, row.find_last_not_of(L' ') + 1);
+    }
+    return text;
+}
+
 }  // namespace
 
 bool processResources(const Program& program, ProcessResources* resources) {
@@ -324,7 +339,7 @@ bool Program::running() const {
 }
 
 ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output, DWORD timeoutMs) {
-    ConsoleRun run{false, 0, std::string(), std::string()};
+    ConsoleRun run{false, 0, std::string(), std::string(), std::wstring()};
     std::string files[2];
     HANDLE streams[2] = {};
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
@@ -332,21 +347,38 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     if (output == Output::Pipe && CreatePipe(&pipe, &streams[0], &inherited, 0)) {
         SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
     }
+    HANDLE unread = INVALID_HANDLE_VALUE;  // the server end of the pipe nobody reads
+    if (output == Output::PipeThatTakesNothing) {
+        const std::string name = "\\\\.\\pipe\\tavix-test-" + std::to_string(GetCurrentProcessId());
+        unread = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 16, 16, 0, nullptr);
+        streams[0] =
+            CreateFileA(name.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, &inherited, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+        SetNamedPipeHandleState(streams[0], &mode, nullptr, nullptr);
+    }
     // The program shares this process's console, made for it when there is
     // none to open (Wine starts this process with a console it cannot open
     // when its streams are no terminal).
-    const bool console = output == Output::ConsoleThatTakesNoText;
-    const auto openConsoleInput = [&inherited] {
-        return CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                           OPEN_EXISTING, 0, nullptr);
+    // A console to be read back is a new one, with room for long texts.
+    const bool shown = output == Output::Console;
+    const bool console = shown || output == Output::ConsoleThatTakesNoText;
+    const auto openConsole = [&inherited, shown] {
+        return CreateFileW(shown ? L"CONOUT$" : L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
     };
     bool consoleMade = false;
-    if (console && (streams[0] = openConsoleInput()) == INVALID_HANDLE_VALUE) {
+    if (console && (shown || (streams[0] = openConsole()) == INVALID_HANDLE_VALUE)) {
         FreeConsole();
         consoleMade = AllocConsole() != FALSE;
-        streams[0] = openConsoleInput();
+        streams[0] = openConsole();
     }
-    for (int i = output != Output::File ? 1 : 0; i < 2; ++i) {
+    if (shown) {
+        SetConsoleScreenBufferSize(streams[0], COORD{80, 400});
+        streams[1] = streams[0];
+    }
+    const int firstFile = output == Output::File ? 0 : 1;
+    const int endOfFiles = shown ? 1 : 2;
+    for (int i = firstFile; i < endOfFiles; ++i) {
         char temp[MAX_PATH] = {};
         char name[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
@@ -370,7 +402,7 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
                                         console ? 0 : CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-    if (pipe != nullptr) CloseHandle(streams[0]);  // the program holds its own copy
+    if (pipe != nullptr || unread != INVALID_HANDLE_VALUE) CloseHandle(streams[0]);  // the program holds its own copy
     if (started) {
         run.ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
         if (!run.ended) TerminateProcess(process.hProcess, 1);
@@ -380,9 +412,11 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     }
     reader.join();
     if (pipe != nullptr) CloseHandle(pipe);
+    if (unread != INVALID_HANDLE_VALUE) CloseHandle(unread);
+    if (shown) run.screen = screenText(streams[0]);
     if (console) CloseHandle(streams[0]);
     if (consoleMade) FreeConsole();
-    for (int i = output != Output::File ? 1 : 0; i < 2; ++i) {
+    for (int i = firstFile; i < endOfFiles; ++i) {
         CloseHandle(streams[i]);
         (i == 0 ? run.output : run.errors) = readFileAt(files[i], 0, 1 << 24);
         DeleteFileA(files[i].c_str());

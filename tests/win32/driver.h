@@ -50,11 +50,15 @@ struct ConsoleRun {
     DWORD exitCode;
     std::string output;  // standard output and error, byte for byte
     std::string errors;
+    std::wstring screen;  // what a console showed, its rows joined
 };
 // Where a console program's standard output goes: a file, or an anonymous
 // pipe, as in "tavixc list | findstr ...".
-// A console input handle takes no text: a console whose every write fails.
-enum class Output { File, Pipe, ConsoleThatTakesNoText };
+// A console of its own takes both streams and shows them as a user would
+// see them. A console input handle takes no text: a console whose every
+// write fails. A non-blocking pipe nobody reads takes nothing once its small buffer is
+// full: each write succeeds, having written nothing.
+enum class Output { File, Pipe, Console, ConsoleThatTakesNoText, PipeThatTakesNothing };
 // Runs a console program (a Unix path is taken as drive Z:) with the given
 // arguments, as UTF-16 the way a console passes them, to its end.
 ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output = Output::File,

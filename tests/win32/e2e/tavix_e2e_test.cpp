@@ -540,16 +540,26 @@ TEST_F(Tavixc, RefusesArgumentsCodePage932CannotHold) {
         EXPECT_EQ(driver::widened(run.errors), std::wstring(L"tavixc: コードページ932で表せない文字を含む引数です: ") +
                                                    c.shown + L"\r\ntavixc --help で使い方を表示します\r\n");
     }
+    // A console shows the argument as typed, whole however long.
+    const std::wstring typed = L"caf\u00E9" + std::wstring(9000, L'x');
+    const driver::ConsoleRun shown = tavixc(L"trim --caption " + typed, driver::Output::Console);
+    EXPECT_EQ(shown.exitCode, kExitNotStarted);
+    EXPECT_NE(shown.screen.find(typed + L"tavixc --help"), std::wstring::npos) << shown.screen.size();
     EXPECT_EQ(fileLengths(profile_), before);
 }
 
-// A console that takes no text loses the report: the run is still done,
-// and the exit code says what was lost.
-TEST_F(Tavixc, ReportLostInAConsoleEndsWithThree) {
+// A console that takes no text, or a pipe that takes nothing, loses the
+// report: the run still ends and is done, and the exit code says what was
+// lost.
+TEST_F(Tavixc, ReportLostEndsWithThree) {
     writeSampleAccounts(profile_);
-    const driver::ConsoleRun run = tavixc(L"estimate 0", driver::Output::ConsoleThatTakesNoText);
-    EXPECT_EQ(driver::widened(run.errors), L"tavixc: 報告を標準出力に書き込めませんでした\r\n");
-    EXPECT_EQ(run.exitCode, kExitReportLost);
+    for (const driver::Output output : {driver::Output::ConsoleThatTakesNoText, driver::Output::PipeThatTakesNothing}) {
+        SCOPED_TRACE(static_cast<int>(output));
+        const driver::ConsoleRun run = tavixc(L"estimate", output);
+        EXPECT_TRUE(run.ended);
+        EXPECT_EQ(driver::widened(run.errors), L"tavixc: 報告を標準出力に書き込めませんでした\r\n");
+        EXPECT_EQ(run.exitCode, kExitReportLost);
+    }
 }
 
 TEST_F(Tavixc, EndsWithTwoWithoutTheClientsProperties) {
