@@ -25,14 +25,18 @@ bool readDwordValue(HKEY key, const char* name, uint32_t* value) {
 }
 
 bool readStringValue(HKEY key, const char* name, std::string* value) {
+    // Asked again with the size the registry gives, until it fits: a value
+    // another program makes longer meanwhile is read whole. One spare zero
+    // byte beyond what the registry may fill, so the text ends even when the
+    // stored value does not.
+    std::vector<char> buffer;
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
-    // One spare zero byte beyond what the registry may fill, so the text ends
-    // even when the stored value does not.
-    std::vector<char> buffer(size + 1, '\0');
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS) {
-        return false;
+    LONG status = ERROR_MORE_DATA;
+    while (status == ERROR_MORE_DATA) {
+        buffer.assign(size + 1, '\0');
+        status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size);
     }
+    if (status != ERROR_SUCCESS) return false;
     *value = buffer.data();
     return true;
 }
@@ -40,20 +44,21 @@ bool readStringValue(HKEY key, const char* name, std::string* value) {
 bool readsExactly(HKEY key, const char* name) {
     const std::wstring wideName(name, name + std::strlen(name));  // value names are ASCII
     DWORD type = 0;
+    std::wstring text;
     DWORD size = 0;
-    if (RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return true;  // handed over as stored
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&text[0]), &size) !=
-        ERROR_SUCCESS) {
-        return false;
+    LONG status = ERROR_MORE_DATA;
+    while (status == ERROR_MORE_DATA) {
+        text.assign(size / sizeof(wchar_t) + 1, L'\0');
+        status = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size);
     }
+    if (status != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return true;  // handed over as stored
+    // UTF-8 holds every character (and takes neither the flag nor the question).
+    if (GetACP() == CP_UTF8) return true;
     text.resize(std::wcslen(text.c_str()));  // up to its first zero, as it is read
-    // UTF-8 holds every character, and takes neither the flag nor the question.
-    const bool utf8 = GetACP() == CP_UTF8;
     BOOL usedDefault = FALSE;
-    WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()), nullptr,
-                        0, nullptr, utf8 ? nullptr : &usedDefault);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                        &usedDefault);
     return !usedDefault;
 }
 

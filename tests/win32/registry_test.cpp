@@ -108,6 +108,7 @@ TEST_F(RegistryTest, NumbersAreAnyFourStoredBytes) {
         EXPECT_EQ(readDwordValue(key.get(), "realDefrag", &value), c.read.has_value()) << c.name;
         EXPECT_EQ(value, c.read.value_or(0xDEAD)) << c.name;
         EXPECT_FALSE(readDwordValue(key.get(), "missing", &value));
+        EXPECT_EQ(loadShowRealDefrag(), c.read.value_or(0)) << c.name;
     }
 }
 
