@@ -43,6 +43,6 @@ AccountKind accountKind(int32_t accountNumber) {
 
 bool readCaptionValue(int32_t accountNumber, std::string* caption) {
     RegistryKey key;
-    return openQueryKey(clientAccountKey(accountNumber).c_str(), &key) &&
-           readStringValue(key.get(), "caption", caption);
+    if (!openQueryKey(clientAccountKey(accountNumber).c_str(), &key)) return false;
+    return readStringValue(key.get(), "caption", caption);
 }

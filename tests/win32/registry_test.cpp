@@ -206,6 +206,8 @@ TEST_F(RegistryTest, AccountsOfOtherOrMisshapenKindsAreLeftOut) {
     EXPECT_FALSE(accountKind(2).kindRead) << "a 2-byte kindOfFolder";
     EXPECT_TRUE(accountKind(3).keyOpened);
     EXPECT_FALSE(accountKind(3).kindRead) << "no kindOfFolder";
+    std::string caption;
+    EXPECT_FALSE(readCaptionValue(3, &caption)) << "no caption";
 }
 
 TEST_F(RegistryTest, StringsStoredWithoutTerminatorReadBackExactly) {
