@@ -55,6 +55,7 @@ TEST_F(AccountList, FindsTheAccountKeysThereAreWhateverTheCount) {
     add(4, 2, "four");
     add(6, 2, "six");
     fakeWorld().accounts[6].keyName = "ACCOUNT6";  // in every letter
+    add(2147483646, 2, "ten digits");              // the largest number below the largest count
     // None of these is the key of account 1 or 5, which have none.
     fakeWorld().otherKeyNames = {"Account05",         "Account+1", "Account 1", "Account1x",
                                  "Account4294967297", "Account",   "Profile1",  "Account" + std::string(40, '1')};
@@ -64,8 +65,9 @@ TEST_F(AccountList, FindsTheAccountKeysThereAreWhateverTheCount) {
 
     fakeWorld().numProperties = 0x7FFFFFFF;
     fakeWorld().accountKeyOpens = 0;
-    EXPECT_EQ(listed(), (Rows{{4, "four"}, {6, "six"}, {3, "three"}, {2, "two"}, {0, "zero"}}));
-    EXPECT_EQ(fakeWorld().accountKeyOpens, 5) << "one look at each account key, none at the numbers between";
+    EXPECT_EQ(listed(),
+              (Rows{{4, "four"}, {6, "six"}, {2147483646, "ten digits"}, {3, "three"}, {2, "two"}, {0, "zero"}}));
+    EXPECT_EQ(fakeWorld().accountKeyOpens, 6) << "one look at each account key, none at the numbers between";
 }
 
 TEST_F(AccountList, CountsOfZeroOrBelowListNothing) {

@@ -3,7 +3,8 @@
 // through its windows like a user would, tavixc.exe runs as a console
 // process and what it writes is taken byte for byte.
 // Usage: tavix_e2e <path of tavix.exe> <path of tavixc.exe>
-//                  [<path of a tavix.exe whose manifest asks for no code page>]
+//                  [<path of a tavix.exe whose manifest asks for no code page>
+//                   <path of a tavix.exe whose manifest asks for UTF-8>]
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "driver.h"
 #include "fixture.h"
 #include "tavix_version.h"
+#include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -23,6 +25,7 @@ namespace {
 std::string tavixPath;
 std::string tavixcPath;
 std::string tavixSystemCodePagePath;  // tavix.exe whose manifest asks for no code page
+std::string tavixUtf8Path;            // tavix.exe whose manifest asks for UTF-8
 
 // realDefrag as stored; 0xDEAD when missing or not a REG_DWORD.
 uint32_t storedRealDefrag() {
@@ -280,6 +283,24 @@ TEST_F(Tavix, MainWindowListsNewsAccountsByRawBytesWithItsControls) {
     closeMain(main);
 }
 
+// No process can read another's menus or icons under Wine: this one makes
+// the main window itself, from tavix.exe's template and the program's own
+// dialog procedure, and reads them as the window's start left them.
+TEST_F(Tavix, MainWindowHasItsIconAndGreysMaximizeAndSize) {
+    profile_.writeProperties(0);
+    HMODULE program = LoadLibraryExA(tavixPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    HWND main = CreateDialogParamA(program, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0);
+    ASSERT_NE(main, nullptr);
+    EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0) << "no icon in the title bar";
+    HMENU menu = GetSystemMenu(main, FALSE);
+    for (const UINT command : {SC_MAXIMIZE, SC_SIZE}) {
+        EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED)) << command;
+    }
+    DestroyWindow(main);
+    FreeLibrary(program);
+}
+
 TEST_F(Tavix, SelectionCommands) {
     profile_.writeProperties(4);
     for (int number = 0; number < 4; ++number) writeAccount(number, std::string(1, 'a' + number));
@@ -327,6 +348,9 @@ TEST_P(CheckBoxSetting, SurvivesARestart) {
         driver::sendAndWait(box, BM_GETCHECK, 0, 0, &shown);
         EXPECT_EQ(shown, state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED) << "state from the run before";
         driver::sendAndWait(box, BM_SETCHECK, state);
+        // Focused, the box's whole state carries the focus bit too; the
+        // setting is its check alone.
+        driver::sendAndWait(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
         GetParam().close(main);
         expectExitWithZero();
         EXPECT_EQ(storedRealDefrag(), static_cast<uint32_t>(state));
@@ -347,25 +371,33 @@ TEST_F(Tavix, StartsWithAnErrorAndEndsWithoutTheClientsProperties) {
 }
 
 // Where Windows gives the program another code page than 932 (Windows 10
-// set to another language ignores what the manifest asks for), tavix says so
-// in both languages and ends before it reads or writes anything. Such a code
-// page comes with a locale that is not Japanese, as in the tests' second run.
+// ignores what the manifest asks for, unless it is UTF-8), tavix says so in
+// both languages and ends before it reads or writes anything. The copy that
+// asks for UTF-8 gets code page 65001 under any locale, as on Windows 10
+// with its UTF-8 option; the copy that asks for none gets the system's,
+// which is not 932 under a locale that is not Japanese, as in the tests'
+// second run.
 TEST_F(Tavix, RefusesToRunWithoutCodePage932) {
     DWORD systemCodePage = 0;
     GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
                    reinterpret_cast<LPWSTR>(&systemCodePage), sizeof systemCodePage / sizeof(wchar_t));
-    if (tavixSystemCodePagePath.empty() || systemCodePage == 932) {
-        GTEST_SKIP() << "Windows gives every program code page 932 here";
-    }
+    std::vector<std::string> copies;
+    if (!tavixUtf8Path.empty()) copies.push_back(tavixUtf8Path);
+    if (!tavixSystemCodePagePath.empty() && systemCodePage != 932) copies.push_back(tavixSystemCodePagePath);
+    if (copies.empty()) GTEST_SKIP() << "no copy of tavix.exe that Windows gives another code page here";
     writeSampleAccounts(profile_);
     const std::vector<uint64_t> before = fileLengths(profile_);
-    bool mainShown = true;
-    const std::vector<driver::BoxRecord> boxes = boxesUntilItEnds(tavixSystemCodePagePath, 1, &mainShown);
-    EXPECT_FALSE(mainShown);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.rfind(L"tavix の文字はコードページ932 (日本語) ですが、", 0), 0u) << "in Japanese first";
-    EXPECT_NE(boxes[0].text.find(L"tavix needs code page 932 (Japanese)"), std::wstring::npos) << "then in English";
-    EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
+    for (const std::string& copy : copies) {
+        SCOPED_TRACE(copy);
+        bool mainShown = true;
+        const std::vector<driver::BoxRecord> boxes = boxesUntilItEnds(copy, 1, &mainShown);
+        EXPECT_FALSE(mainShown);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text.rfind(L"tavix の文字はコードページ932 (日本語) ですが、", 0), 0u)
+            << "in Japanese first";
+        EXPECT_NE(boxes[0].text.find(L"tavix needs code page 932 (Japanese)"), std::wstring::npos) << "then in English";
+        EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
+    }
     EXPECT_EQ(storedRealDefrag(), 0xDEADu) << "nothing written";
     EXPECT_EQ(fileLengths(profile_), before);
 }
@@ -580,12 +612,13 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s <path of tavix.exe> <path of tavixc.exe> [<path of a tavix.exe that asks for no code "
-                     "page>]\n",
+                     "page> <path of a tavix.exe that asks for UTF-8>]\n",
                      argv[0]);
         return 2;
     }
     tavixPath = argv[1];
     tavixcPath = argv[2];
     tavixSystemCodePagePath = argc > 3 ? argv[3] : "";
+    tavixUtf8Path = argc > 4 ? argv[4] : "";
     return RUN_ALL_TESTS();
 }
