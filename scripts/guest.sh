@@ -171,9 +171,11 @@ boot() {
   stop
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' >"$state/port"
   # -cpu max without SMAP: with it, every 32-bit process dies at its first
-  # return from the kernel under TCG. Nothing of ours stays open in the
-  # background processes, so that whoever reads our output sees its end.
-  qemu-system-x86_64 -machine q35 -accel tcg,thread=multi -cpu max,-smap -smp 2 -m 4G \
+  # return from the kernel under TCG. 8 GB, for the copies of the prefixes'
+  # folders that wine-run.sh keeps in memory there (2 GB for the tests' two).
+  # Nothing of ours stays open in the background processes, so that whoever
+  # reads our output sees its end.
+  qemu-system-x86_64 -machine q35 -accel tcg,thread=multi -cpu max,-smap -smp 2 -m 8G \
     -display none -serial "file:$state/console.log" -monitor none -no-reboot -daemonize -pidfile "$state/pid" \
     -kernel "$cache/vmlinuz" -initrd "$cache/initrd.img" -append "console=ttyS0 quiet panic=-1 tavix.clone=$top" \
     -virtfs local,path=/,mount_tag=machine,security_model=none,multidevs=remap,readonly=on \

@@ -86,15 +86,35 @@ REG
   # Marlett, which draws the title bar buttons (a bare "r" instead of the X).
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   echo $arch >"$WINEPREFIX/.tavix-ready"
+  [ -z "${TAVIX_GUEST:-}" ] || (cd "$prefix" 2>/dev/null && umount "${in_memory_folders[@]}" 2>/dev/null) || true
   rm -rf "$prefix"
   cp -a "$WINEPREFIX" "$prefix"
   rm -rf "$WINEPREFIX"
 )
 
+# In the emulated PC the clone's shared folder answers every file lookup
+# slowly, and each start of a Windows program makes hundreds of them in the
+# prefix's system folders, and a test as many in the temporary folder. There
+# those folders (windows and users on drive C, dosdevices) come from a copy
+# in the PC's memory, made when the PC first uses the prefix after it boots
+# (half a minute to a minute) and mounted over them; the registry and the
+# rest of drive C stay in the clone. What a program writes into those
+# folders goes at power-off, and this machine never sees it.
+in_memory_folders=(drive_c/windows drive_c/users dosdevices)
+folders_in_memory() {
+  local copy=/tmp/tavix-prefixes$prefix folder
+  ! mountpoint -q "$prefix/dosdevices" || return 0
+  rm -rf "$copy"
+  mkdir -p "$copy"
+  tar -C "$prefix" -cf - "${in_memory_folders[@]}" | tar -C "$copy" -xf -
+  for folder in "${in_memory_folders[@]}"; do mount --bind "$copy/$folder" "$prefix/$folder"; done
+}
+
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   [ "$(cat "$prefix/.tavix-ready" 2>/dev/null)" = $arch ] || make_prefix
+  [ -z "${TAVIX_GUEST:-}" ] || folders_in_memory
 ) 9>"$prefix.lock"
 
 # In the emulated PC every start of a Wine server costs seconds: keep it
