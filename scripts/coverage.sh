@@ -44,8 +44,6 @@ find build/coverage-win32 -name '*.gcda' -delete
 # (The notices are checked against the release build's link; this one also
 # takes gcov's library.)
 tests "$out/wine-tests.log" xvfb ctest --preset coverage-win32 -E '^release_notices$'
-tests "$out/wine-tests-c-utf8.log" env TAVIX_WINE_LOCALE=C.UTF-8 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --preset coverage-win32 -L '^any-locale$'
 gcovr "${gcovr_options[@]}" --gcov-executable i686-w64-mingw32-gcov --json "$out/win32.json" build/coverage-win32
 
 echo "== coverage of src/ by the host and Wine tests together"
