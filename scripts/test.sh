@@ -1,104 +1,217 @@
 #!/usr/bin/env bash
 # Runs every test of tavix on a fresh Debian 12 machine (as root): installs
-# what is missing, checks the formatting, builds the host, fuzz, bench and
-# win32 presets, runs the host unit tests and a bounded fuzzing run, rebuilds
-# the release archive in another folder and compares it byte for byte, then
-# runs the Wine tests of the 32-bit programs on a virtual X display, on 32-bit
-# Windows and under WoW64. Where this machine runs no 32-bit code they run in
-# the emulated PC of scripts/guest.sh; where it does, they run here, and a
-# short check then runs one of them in the emulated PC, so that both ways are
-# tried on every machine.
+# what is missing, checks the formatting, builds and runs the host unit tests
+# and a bounded fuzzing run, builds the 32-bit programs and rebuilds their
+# release archive in another folder, then runs the Wine tests of those
+# programs on 32-bit Windows and under WoW64, in two locales. Where this
+# machine runs no 32-bit code they run in the emulated PC of scripts/guest.sh;
+# where it does, a short check then runs one of them there too, so that both
+# ways are tried on every machine.
+#
+# One line per step on the screen, with what the step found; everything
+# else goes to build/test.log. A step that fails shows its failing tests and
+# the end of their output. The last line counts every test that ran.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/setup.sh --with-benchmark-source --with-emulator
 
-echo "test: $(scripts/guest.sh where)"
+log=$PWD/build/test.log
+results=$PWD/build/test-results
+wine_prefix=$PWD/build/win32/wineprefix
+wow64_prefix=$PWD/build/win32/wow64prefix
+started=$SECONDS
+rm -rf "$results"
+mkdir -p "$results"
+: >"$log"
 
-wine_prefix="$PWD/build/win32/wineprefix"
+# ---- What the steps leave for the screen ------------------------------------
+# A step runs in a subshell of its own, its output in the log: it says what it
+# found, counts the tests it ran, and names what the screen must show when it
+# fails, through files.
+found() { printf '%s\n' "$@" >>"$results/found"; }
+counted() { echo "$1 $2" >>"$results/counts"; }
+show() { printf '%s\n' "$@" >>"$results/shown"; }
+
+# Runs ctest (the command given, with its wrapper), counting every
+# GoogleTest case and every other test once, by the groups given as
+# NAME=REGEX of test names (scripts/test-summary.py).
+run_ctest() {
+  local name=$1 groups=() status=0 group passed failed skipped
+  shift
+  while [[ $1 == *=* ]]; do groups+=("$1"); shift; done
+  "$@" --output-junit "$results/$name.xml" --test-output-size-passed 1048576 \
+    --test-output-size-failed 1048576 || status=$?
+  python3 scripts/test-summary.py "$results/$name.xml" "$results/shown" "${groups[@]}" >"$results/$name.counts"
+  while read -r passed failed skipped group; do
+    counted "$passed" "$failed"
+    found "${group:+$group: }$passed of $((passed + failed + skipped)) passed$([ "$failed" = 0 ] ||
+      echo ", $failed failed")$([ "$skipped" = 0 ] || echo ", $skipped skipped")"
+  done <"$results/$name.counts"
+  return $status
+}
+
+passed=0 failed=0
+# One step: its line on the screen, its output in the log.
+step() {
+  local name=$1 status=0 start=$SECONDS first took
+  shift
+  rm -f "$results/found" "$results/counts" "$results/shown"
+  first=$(($(wc -l <"$log") + 1))
+  echo "==== $name" >>"$log"
+  printf 'test: %s: ' "$name"
+  set +e
+  (
+    set -e
+    "$@"
+  ) >>"$log" 2>&1
+  status=$?
+  set -e
+  took=$((SECONDS - start))
+  took=$([ $took -lt 60 ] && echo "$took s" || echo "$((took / 60)) min $((took % 60)) s")
+  local p f step_failed=0
+  if [ -f "$results/counts" ]; then
+    while read -r p f; do passed=$((passed + p)) step_failed=$((step_failed + f)); done <"$results/counts"
+  fi
+  # A step that failed with no failing test counted (a check that stopped it).
+  [ $status -eq 0 ] || [ $step_failed -gt 0 ] || step_failed=1
+  failed=$((failed + step_failed))
+  if [ ! -s "$results/found" ]; then
+    echo "$([ $status -eq 0 ] && echo "done" || echo "failed") ($took)"
+  elif [ "$(wc -l <"$results/found")" -eq 1 ]; then
+    echo "$(cat "$results/found") ($took)"
+  else
+    echo "($took)"
+    sed 's/^/  /' "$results/found"
+  fi
+  [ $status -ne 0 ] || return 0
+  echo "test: $name FAILED:"
+  if [ -s "$results/shown" ]; then
+    cat "$results/shown"
+  else
+    tail -n "+$first" "$log" | tail -n 25
+  fi
+  return 1
+}
+
 finish() {
-  scripts/wine-run.sh "$wine_prefix" wineserver -k 2>/dev/null || true
-  scripts/wine-run.sh --wow64 "$PWD/build/win32/wow64prefix" wineserver -k 2>/dev/null || true
-  TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" wineserver -k 2>/dev/null || true
-  scripts/guest.sh stop
+  local status=$?
+  {
+    scripts/wine-run.sh "$wine_prefix" wineserver -k || true
+    scripts/wine-run.sh --wow64 "$wow64_prefix" wineserver -k || true
+    TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" wineserver -k || true
+    scripts/guest.sh stop
+  } >>"$log" 2>&1
+  [ $failed -ne 0 ] || [ $status -eq 0 ] || failed=1
+  local took=$((SECONDS - started))
+  echo "test: $((took / 60)) min $((took % 60)) s in all; the whole output is in build/test.log"
+  echo "$passed passed, $failed failed"
+  [ $failed -eq 0 ] || exit 1
 }
 trap finish EXIT
 
 xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; }
 
-# A bounded run of the fuzz target; the corpus grows from run to run.
-run_fuzzer() {
-  local log=build/fuzz/blockmap_fuzz.log
-  mkdir -p build/fuzz/corpus
-  if ! build/fuzz/tests/fuzz/blockmap_fuzz -max_total_time=30 -max_len=4096 \
-    -artifact_prefix=build/fuzz/ build/fuzz/corpus >"$log" 2>&1; then
-    tail -n 40 "$log"
-    echo "blockmap_fuzz: the analysis and the literal algorithm disagree (input saved under build/fuzz/)"
-    return 1
-  fi
-  grep -E '^Done [0-9]+ runs' "$log" || true
+# ---- The steps -----------------------------------------------------------------
+
+check_format() {
+  local sources
+  mapfile -t sources < <(find src tests bench demo \( -name '*.cpp' -o -name '*.h' \) | sort)
+  clang-format --dry-run -Werror "${sources[@]}"
+  counted 1 0
+  found "${#sources[@]} C++ sources as .clang-format lays them out"
 }
 
-# On a machine that runs 32-bit code: the emulated PC, which machines that run
-# none take for every Wine test, boots, starts tavixc in the tests' prefix and
-# runs one end-to-end test, then stops.
-check_emulated_pc() {
-  local start=$SECONDS version log=build/win32/emulated-check.log
-  scripts/wine-run.sh "$wine_prefix" wineserver -k 2>/dev/null || true  # the prefix is the emulated PC's now
-  version=$(TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
-  [[ $version == "tavixc "[0-9]* ]] || { echo "tavixc --version in the emulated PC printed: $version"; return 1; }
-  if ! TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" build/win32/tests/win32/e2e/tavix_e2e.exe \
-    "$PWD/build/win32/tavix.exe" "$PWD/build/win32/tavixc.exe" \
-    --gtest_filter=Tavixc.ReportsAndChangesWhatTheWindowDoesInBothModes >"$log" 2>&1; then
-    tail -n 30 "$log"
-    echo "the end-to-end test failed in the emulated PC"
+host_tests() {
+  cmake --preset host
+  cmake --build --preset host
+  run_ctest host "=." ctest --preset host
+}
+
+# A bounded run of the fuzz target; the corpus grows from run to run.
+fuzz() {
+  cmake --preset fuzz
+  cmake --build --preset fuzz
+  mkdir -p build/fuzz/corpus
+  if ! build/fuzz/tests/fuzz/blockmap_fuzz -max_total_time=30 -max_len=4096 -artifact_prefix=build/fuzz/ \
+    build/fuzz/corpus >"$results/fuzz.log" 2>&1; then
+    cat "$results/fuzz.log"
+    show "$(tail -n 20 "$results/fuzz.log")" \
+      "blockmap_fuzz: the analysis and the literal algorithm disagree (the input is saved under build/fuzz/)"
     return 1
   fi
+  cat "$results/fuzz.log"
+  counted 1 0
+  found "$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) .*/\1 maps in \2 s/p' "$results/fuzz.log"), all analysed as the literal algorithm does"
+}
+
+bench_build() {
+  cmake --preset bench
+  cmake --build --preset bench
+  found "built"
+}
+
+win32_build() {
+  cmake --preset win32
+  cmake --build --preset win32
+  found "tavix.exe, tavixc.exe, $(cd build/win32/package && echo tavix-*-win32.zip) and the Wine tests"
+}
+
+release_rebuild() {
+  local said
+  said=$(scripts/release-rebuild.sh)
+  echo "$said"
+  counted 1 0
+  found "the same bytes, SHA-256 ${said##* }"
+}
+
+wine_tests() {
+  run_ctest wine "32-bit Windows, C.UTF-8 (code page 1252)=_c_utf8$" "WoW64, ja_JP.UTF-8=^wow64_" \
+    "the archive's contents and notices, the resources (no Wine)=^(release_archive_contents|release_notices|tavix_resources)$" \
+    "32-bit Windows, ja_JP.UTF-8=." xvfb ctest --preset win32 --no-tests=error
+}
+
+# On a machine that runs 32-bit code: the emulated PC, which machines that
+# run none take for every Wine test, boots, starts tavixc in the tests'
+# prefix and runs one end-to-end test, then stops.
+emulated_pc() {
+  local version e2e_test=Tavixc.ReportsAndChangesWhatTheWindowDoesInBothModes
+  scripts/wine-run.sh "$wine_prefix" wineserver -k || true # the prefix is the emulated PC's now
+  version=$(TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
+  echo "$version"
+  [[ $version == "tavixc "[0-9]* ]] || { show "tavixc --version in the emulated PC printed: $version"; return 1; }
+  counted 1 0
+  TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" build/win32/tests/win32/e2e/tavix_e2e.exe \
+    "$PWD/build/win32/tavix.exe" "$PWD/build/win32/tavixc.exe" --gtest_filter=$e2e_test
+  counted 1 0
   TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" wineserver -k
   scripts/guest.sh stop
-  echo "$version and Tavixc.ReportsAndChangesWhatTheWindowDoesInBothModes ran in the emulated PC ($((SECONDS - start)) s, its start included)"
+  found "$version, $e2e_test"
 }
 
-echo "== format: the sources as .clang-format lays them out"
-find src tests bench demo \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
+readme_examples() {
+  (cd build/win32/package && sha256sum -c tavix-*-win32.zip.sha256)
+  counted 1 0
+  local version
+  version=$(scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
+  echo "$version"
+  [[ $version == "tavixc "[0-9]* ]] || { show "tavixc --version printed: $version"; return 1; }
+  counted 1 0
+  scripts/wine-run.sh "$wine_prefix" build/win32/bench/blockmap_bench.exe --benchmark_min_time=0.01
+  counted 1 0
+  found "the archive's checksum, $version, blockmap_bench.exe"
+}
 
-echo "== host: unit tests with AddressSanitizer and UBSan"
-cmake --preset host
-cmake --build --preset host
-ctest --preset host
-
-echo "== fuzz: block map analysis against the literal algorithm"
-cmake --preset fuzz
-cmake --build --preset fuzz
-run_fuzzer
-
-echo "== bench: the host benchmark builds"
-cmake --preset bench
-cmake --build --preset bench
-
-echo "== win32: the programs users get, their release archive, and the archive rebuilt elsewhere"
-cmake --preset win32
-cmake --build --preset win32
-scripts/release-rebuild.sh
-
-echo "== win32: registry, files, windows under Wine, on 32-bit Windows and under WoW64"
-xvfb ctest --preset win32 --no-tests=error
-# C.UTF-8 gives a program code page 1252 unless it asks for another, as
-# Windows set to another language does.
-echo "== win32: both programs again under a locale whose code page is not 932"
-TAVIX_WINE_LOCALE=C.UTF-8 xvfb ctest --preset win32 -L '^any-locale$' --no-tests=error
-
+echo "test: $(scripts/guest.sh where)"
+# A step that fails leaves the others to run, but for the 32-bit build,
+# which every later step needs.
+step "format" check_format || true
+step "host unit tests (AddressSanitizer, UBSan)" host_tests || true
+step "fuzzing the analysis" fuzz || true
+step "host benchmark build" bench_build || true
+step "32-bit build" win32_build || exit 1
+step "release archive rebuilt in another folder" release_rebuild || true
+step "Wine tests" wine_tests || true
 if ! scripts/guest.sh needed; then
-  echo "== win32: the emulated PC that machines running no 32-bit code use"
-  check_emulated_pc
+  step "the emulated PC that machines running no 32-bit code use" emulated_pc || true
 fi
-
-echo "== README: its quick examples, as written there"
-(cd build/win32/package && sha256sum -c tavix-*-win32.zip.sha256)
-version=$(scripts/wine-run.sh build/win32/wineprefix build/win32/tavixc.exe --version)
-[[ $version == "tavixc "[0-9]* ]] || { echo "tavixc --version printed: $version"; exit 1; }
-# The benchmark's banner and table would only fill the screen here.
-if ! bench=$(scripts/wine-run.sh build/win32/wineprefix build/win32/bench/blockmap_bench.exe --benchmark_min_time=0.01 2>&1); then
-  printf '%s\n' "$bench"
-  exit 1
-fi
-echo "the quick README examples work"
+step "the README's quick examples" readme_examples || true
