@@ -5,9 +5,9 @@ that runs one), every other test as one.
 
     test-summary.py JUNIT FAILURES GROUP=REGEX...
 
-Prints, for each group that ran a test, a line "PASSED FAILED SKIPPED GROUP"
-(GROUP may be empty); a test belongs to the first group whose regular
-expression its name matches. Writes to FAILURES, for each test that failed, its name, the
+Prints, for each group that ran a test, in the order they first ran, a line
+"PASSED FAILED SKIPPED GROUP" (GROUP may be empty); a test belongs to the
+first group whose regular expression its name matches. Writes to FAILURES, for each test that failed, its name, the
 cases that failed and the end of their output."""
 import re
 import sys
@@ -56,7 +56,7 @@ def failure_report(name, output):
 def main():
     junit, failures_path, specs = sys.argv[1], sys.argv[2], sys.argv[3:]
     groups = [(name, re.compile(regex)) for name, regex in (spec.split("=", 1) for spec in specs)]
-    tally = {name: [0, 0, 0] for name, _ in groups}
+    tally = {}  # in the order the groups first ran
     reports = []
     for test in ElementTree.parse(junit).getroot().iter("testcase"):
         name, output = test.get("name", ""), test.findtext("system-out") or ""
@@ -64,12 +64,11 @@ def main():
         if group is None:
             sys.exit(f"test-summary.py: {name} is in no group")
         found = counts(test.get("status", ""), output)
-        tally[group] = [a + b for a, b in zip(tally[group], found)]
+        tally[group] = [a + b for a, b in zip(tally.get(group, [0, 0, 0]), found)]
         if found[1]:
             reports.append(failure_report(name, output))
-    for name, _ in groups:
-        if sum(tally[name]):
-            print(*tally[name], name)
+    for name, counted in tally.items():
+        print(*counted, name)
     with open(failures_path, "a", encoding="utf-8") as failures:
         failures.writelines(report + "\n" for report in reports)
 
