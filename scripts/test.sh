@@ -170,13 +170,21 @@ wine_tests() {
     "32-bit Windows, ja_JP.UTF-8=." xvfb ctest --preset win32 --no-tests=error
 }
 
+# tavixc --version without the CR of its CRLF line end, which on the screen
+# would send the cursor back over the step's line.
+tavixc_version() {
+  local said
+  said=$(scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
+  echo "${said%$'\r'}"
+}
+
 # On a machine that runs 32-bit code: the emulated PC, which machines that
 # run none take for every Wine test, boots, starts tavixc in the tests'
 # prefix and runs one end-to-end test, then stops.
 emulated_pc() {
   local version e2e_test=Tavixc.ReportsAndChangesWhatTheWindowDoesInBothModes
   scripts/wine-run.sh "$wine_prefix" wineserver -k || true # the prefix is the emulated PC's now
-  version=$(TAVIX_EMULATE=1 scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
+  version=$(TAVIX_EMULATE=1 tavixc_version)
   echo "$version"
   [[ $version == "tavixc "[0-9]* ]] || { show "tavixc --version in the emulated PC printed: $version"; return 1; }
   counted 1 0
@@ -192,7 +200,7 @@ readme_examples() {
   (cd build/win32/package && sha256sum -c tavix-*-win32.zip.sha256)
   counted 1 0
   local version
-  version=$(scripts/wine-run.sh "$wine_prefix" build/win32/tavixc.exe --version)
+  version=$(tavixc_version)
   echo "$version"
   [[ $version == "tavixc "[0-9]* ]] || { show "tavixc --version printed: $version"; return 1; }
   counted 1 0
