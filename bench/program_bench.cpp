@@ -21,9 +21,10 @@
 namespace {
 
 constexpr int64_t kDamagedCount = 0x7FFFFFFF;
-// Longer than the tests wait: in the emulated PC, tavix takes half a minute
-// to list 5000 accounts.
-constexpr DWORD kWindowDeadlineMs = 120000;
+// How long a program may take to show its window or end, longer than the
+// tests wait: in the emulated PC, tavix takes half a minute to list 5000
+// accounts.
+constexpr DWORD kProgramDeadlineMs = 120000;
 
 std::string programPath(const char* name) {
     char own[MAX_PATH] = {};
@@ -61,7 +62,8 @@ void BM_StartUp(benchmark::State& state) {
     for (auto _ : state) {
         driver::Program program;
         const auto start = std::chrono::steady_clock::now();
-        HWND main = program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle, kWindowDeadlineMs) : nullptr;
+        HWND main =
+            program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle, kProgramDeadlineMs) : nullptr;
         state.SetIterationTime(secondsSince(start));
         LRESULT rows = 0;
         driver::sendAndWait(GetDlgItem(main, IDC_ACCOUNT_LIST), LB_GETCOUNT, 0, 0, &rows);
@@ -87,10 +89,11 @@ void BM_WindowEstimate(benchmark::State& state) {
     for (auto _ : state) {
         driver::Program program;
         const auto start = std::chrono::steady_clock::now();
-        HWND main = program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle, kWindowDeadlineMs) : nullptr;
+        HWND main =
+            program.start(tavix) ? driver::waitForWindow(program.id(), kMainTitle, kProgramDeadlineMs) : nullptr;
         driver::sendCommand(main, IDC_SELECT_ALL);
         driver::postCommand(main, IDC_ESTIMATE);
-        HWND result = driver::waitForWindow(program.id(), kEstimateTitle, kWindowDeadlineMs);
+        HWND result = driver::waitForWindow(program.id(), kEstimateTitle, kProgramDeadlineMs);
         state.SetIterationTime(secondsSince(start));
         if (result == nullptr) state.SkipWithError("no result window");
         driver::sendCommand(result, IDOK);
@@ -108,7 +111,8 @@ void BM_TavixcEstimate(benchmark::State& state) {
     const std::string tavixc = programPath("tavixc.exe");
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const driver::ConsoleRun run = driver::runConsole(tavixc, L"estimate", driver::Output::File, kWindowDeadlineMs);
+        const driver::ConsoleRun run =
+            driver::runConsole(tavixc, L"estimate", driver::Output::File, kProgramDeadlineMs);
         state.SetIterationTime(secondsSince(start));
         if (!run.ended || run.exitCode != 0) state.SkipWithError("tavixc estimate failed");
     }

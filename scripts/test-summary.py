@@ -7,8 +7,9 @@ that runs one), every other test as one.
 
 Prints, for each group that ran a test, in the order they first ran, a line
 "PASSED FAILED SKIPPED GROUP" (GROUP may be empty); a test belongs to the
-first group whose regular expression its name matches. Writes to FAILURES, for each test that failed, its name, the
-cases that failed and the end of their output."""
+first group whose regular expression its name matches. Writes to FAILURES,
+for each test that failed, its name, the cases that failed and the end of
+their output."""
 import re
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -54,8 +55,8 @@ def failure_report(name, output):
 
 
 def main():
-    junit, failures_path, specs = sys.argv[1], sys.argv[2], sys.argv[3:]
-    groups = [(name, re.compile(regex)) for name, regex in (spec.split("=", 1) for spec in specs)]
+    junit, failures_path, group_args = sys.argv[1], sys.argv[2], sys.argv[3:]
+    groups = [(name, re.compile(regex)) for name, regex in (arg.split("=", 1) for arg in group_args)]
     tally = {}  # in the order the groups first ran
     reports = []
     for test in ElementTree.parse(junit).getroot().iter("testcase"):
