@@ -114,12 +114,15 @@ modules="failover net_failover virtio_ring virtio virtio_pci_modern_dev virtio_p
   virtio_pci virtio_net netfs fscache 9pnet 9pnet_virtio 9p"
 
 # The kernel and busybox come from Debian's packages, unpacked here, never
-# installed; the image is made again whenever what goes into it changes.
+# installed, wherever the release puts them (/bin or /usr/bin, /lib/modules
+# or /usr/lib/modules), its modules uncompressed for busybox's insmod; a
+# module this kernel has built in, or merged into another, is left out. The
+# image is made again whenever what goes into it changes.
 build() {
   local stamp
   stamp=$({ guest_init; echo $modules; } | sha256sum | cut -d' ' -f1)
   [ "$(cat "$cache/stamp" 2>/dev/null)" = "$stamp" ] && return 0
-  local kernel_package work
+  local kernel_package work busybox
   kernel_package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
   work=$(mktemp -d)
   # apt downloads as its own user, which must be able to write there.
@@ -128,19 +131,27 @@ build() {
   mkdir -p "$work/deb" "$work/image/bin" "$work/image/modules" "$cache"
   for deb in "$work"/*.deb; do dpkg-deb -x "$deb" "$work/deb"; done
   cp "$work"/deb/boot/vmlinuz-* "$cache/vmlinuz"
-  cp "$work/deb/bin/busybox" "$work/image/bin/"
+  busybox=$(find "$work/deb" -path '*/bin/busybox' -type f | head -n 1)
+  cp "$busybox" "$work/image/bin/"
   guest_init >"$work/image/init"
   chmod 755 "$work/image/init"
-  local m
+  local m file order=()
   for m in $modules; do
-    find "$work/deb/lib/modules" -name "$m.ko" -exec cp {} "$work/image/modules/" \;
+    file=$(find "$work/deb" -path '*/modules/*' -name "$m.ko*" | head -n 1)
+    [ -n "$file" ] || continue
+    case $file in
+      *.ko.xz) xz -dc "$file" ;;
+      *.ko.zst) zstd -qdc "$file" ;;
+      *) cat "$file" ;;
+    esac >"$work/image/modules/$m.ko"
+    order+=("$m")
   done
-  echo $modules >"$work/image/modules/order"
+  echo "${order[@]}" >"$work/image/modules/order"
   rm -f "$cache/key" "$cache/key.pub"
   ssh-keygen -q -t ed25519 -N '' -C tavix-guest -f "$cache/key"
   cp "$cache/key.pub" "$work/image/authorized_keys"
   dropbearkey -t ed25519 -f "$work/image/host_key" >/dev/null 2>&1
-  (cd "$work/image" && find . | "$work/deb/bin/busybox" cpio -o -H newc 2>/dev/null | gzip -1) >"$cache/initrd.img"
+  (cd "$work/image" && find . | "$busybox" cpio -o -H newc 2>/dev/null | gzip -1) >"$cache/initrd.img"
   rm -rf "$work"
   echo "$stamp" >"$cache/stamp"
 }
