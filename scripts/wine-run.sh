@@ -25,6 +25,15 @@ if "$here/guest.sh" needed; then
   exec "$here/guest.sh" run "$here/wine-run.sh" "${options[@]}" "$prefix" "$@"
 fi
 
+# Wine 10 looks for a Wayland display first, and says on standard error that
+# it has no runtime folder where none is set (a session without a desktop);
+# a folder of its own answers it, and Wine goes on to the X display.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=/tmp/tavix-runtime-$(id -u)
+  export XDG_RUNTIME_DIR
+  [ -d "$XDG_RUNTIME_DIR" ] || mkdir -m 700 "$XDG_RUNTIME_DIR" 2>/dev/null || [ -d "$XDG_RUNTIME_DIR" ]
+fi
+
 # TAVIX_WINDOWS tells the tests which Windows they are meant to run on.
 export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all TAVIX_WINDOWS=$arch
 # Debian's wine starts the 32-bit loader; a 64-bit prefix is made and run by
