@@ -3,8 +3,9 @@
 # source tree (without build/ and .git) into a new folder under FOLDER (by
 # default the system's temporary folder), builds there only what the archive
 # holds, compares the two archives and checks the copy's checksum file with
-# sha256sum -c. The copy is removed when the archives match, and kept for a
-# look when they do not. Build this tree's archive first:
+# sha256sum -c as a user checks a download. Both builds are made on this
+# machine, with its release's toolchain. The copy is removed when the archives
+# match, and kept for a look when they do not. Build this tree's archive first:
 #   cmake --preset win32 && cmake --build --preset win32 --target package
 #   scripts/release-rebuild.sh [FOLDER]
 set -euo pipefail
@@ -39,6 +40,14 @@ if ! cmp -s "$ours" "$theirs"; then
   done
   fail "$theirs differs from $ours"
 fi
-(cd "$other/build/win32/package" && sha256sum -c --quiet "$name.sha256") || fail "$name.sha256 does not match"
-echo "release-rebuild: a copy in another folder rebuilt $name byte for byte, sha256 $(cut -d' ' -f1 "$theirs.sha256")"
+# The download check as the README gives it: the archive and its checksum
+# file alone in a folder, then sha256sum -c. Moved there, so that a checksum
+# file naming the archive by the path it was built at finds nothing.
+download=$other/download
+mkdir "$download"
+mv "$theirs" "$theirs.sha256" "$download/"
+(cd "$download" && sha256sum -c --quiet "$name.sha256") ||
+  fail "sha256sum -c $name.sha256 fails beside the archive alone in a folder ($download)"
+release=$(sed -n 's/^VERSION_ID=//p' /etc/os-release | tr -d '"')
+echo "release-rebuild: on Debian $release, a copy in another folder rebuilt $name byte for byte, sha256 $(cut -d' ' -f1 "$download/$name.sha256")"
 rm -rf "$other"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test of tavix on a fresh Debian 12 machine (as root): installs
+# Runs every test of tavix on a fresh Debian 12 or 13 machine (as root): installs
 # what is missing, checks the formatting, builds and runs the host unit tests
 # and a bounded fuzzing run, builds the 32-bit programs and rebuilds their
 # release archive in another folder, then runs the Wine tests of those
@@ -161,7 +161,8 @@ release_rebuild() {
   said=$(scripts/release-rebuild.sh)
   echo "$said"
   counted 1 0
-  found "the same bytes, SHA-256 ${said##* }"
+  local release=${said#*on Debian }
+  found "the same bytes on Debian ${release%%,*}, checked alone in a folder as a download, SHA-256 ${said##* }"
 }
 
 wine_tests() {
