@@ -12,15 +12,19 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/setup.sh
 echo "demo: $(scripts/guest.sh where)"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target tavix tavixc tavix_demo
-
 out="$PWD/build/demo"
+mkdir -p "$out"
+echo "demo: building tavix.exe, tavixc.exe and the demo (output in build/demo/build.log)"
+if ! { cmake --preset win32 && cmake --build --preset win32 --target tavix tavixc tavix_demo; } >"$out/build.log" 2>&1; then
+  tail -n 20 "$out/build.log"
+  echo "demo: the build failed (whole output: build/demo/build.log)" >&2
+  exit 1
+fi
+
 prefix="$out/wineprefix"
 bin=build/win32
 demo_exe=$bin/demo/tavix_demo.exe
 data='C:\MorvexSample'
-mkdir -p "$out"
 trap 'scripts/wine-run.sh "$prefix" wineserver -k 2>/dev/null || true' EXIT
 
 if [ -n "${DISPLAY:-}" ] && ! scripts/guest.sh needed; then
