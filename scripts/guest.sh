@@ -156,9 +156,11 @@ build() {
   echo "$stamp" >"$cache/stamp"
 }
 
+# Over the one connection that boot() keeps open, unless control_path says
+# otherwise.
 ssh_to_guest() {
   ssh -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o LogLevel=ERROR \
-    -o ControlPath="$state/ssh" -i "$cache/key" -p "$(cat "$state/port")" root@127.0.0.1 "$@"
+    -o ControlPath="${control_path:-$state/ssh}" -i "$cache/key" -p "$(cat "$state/port")" root@127.0.0.1 "$@"
 }
 
 running() {
@@ -248,7 +250,10 @@ run() {
   local in out err tty=-T
   in=$(redirection 0 '<') out=$(redirection 1 '>>') err=$(redirection 2 '>>')
   command+=" $in$out$err"
-  if [ -t 0 ] && [ -t 1 ]; then tty=-tt; fi
+  # A terminal gets a connection of its own: over the shared one, Debian
+  # 13's ssh loses a terminal session's output and exit status.
+  local control_path=''
+  if [ -t 0 ] && [ -t 1 ]; then tty=-tt control_path=none; fi
   if [ -n "$in" ]; then
     ssh_to_guest "$tty" "$command" </dev/null
   else
