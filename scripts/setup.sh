@@ -14,9 +14,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 benchmark_source=/usr/local/src/benchmark
 mkdir -p build
 log=$PWD/build/setup.log
-unfetched=$PWD/build/setup-unfetched-lists
 : >"$log"
-: >"$unfetched"
+unfetched='' # the package lists apt could not fetch, a line each
 
 # Names both Debian 12 and 13 have (libclang-rt-dev follows the default clang).
 packages=(
@@ -45,9 +44,9 @@ step() {
   "$@" >>"$log" 2>&1 && return 0
   # The resolver's complaints never name their cause: the lists that could
   # not be fetched and apt's own errors come first.
-  if [ -s "$unfetched" ]; then
-    sed 's/^/setup: not fetched: /' "$unfetched"
-    echo "setup: (a list of Debian's mends itself within minutes, as a mirror finishes its sync: run again then; a source of your own: mend or remove it)"
+  if [ -n "$unfetched" ]; then
+    sed 's/^/setup: not fetched: /' <<<"$unfetched"
+    echo "setup: a list of Debian's mends itself within minutes, once the mirror ends its sync: run again then; a source of your own: mend or remove it"
   fi
   tail -n "+$first" "$log" | grep '^E: ' || true
   tail -n "+$first" "$log" | grep -v '^E: ' | tail -n 20
@@ -92,16 +91,15 @@ enough_free() {
 # and the set-up goes on without it: a broken source of the user's own need
 # not be one that the set-up uses.
 update_lists() {
-  local wait failures
+  local wait
   for wait in 30 60 ''; do
-    failures=$(apt-get update -q "$@" 2>&1 | tee -a "$log" | failed_lists) || true
-    [ -n "$failures" ] || { : >"$unfetched"; return 0; }
+    unfetched=$(apt-get update -q "$@" 2>&1 | tee -a "$log" | failed_lists) || true
+    [ -n "$unfetched" ] || return 0
     [ -n "$wait" ] || break
     echo "setup: a package list could not be fetched; trying again in $wait s"
     sleep "$wait"
   done
-  printf '%s\n' "$failures" >"$unfetched"
-  sed 's/^/setup: not fetched, going on without it: /' "$unfetched"
+  sed 's/^/setup: not fetched, going on without it: /' <<<"$unfetched"
 }
 
 # apt's errors of a failed list, one line each: "URL: reason" where apt says
