@@ -61,10 +61,10 @@ missing() {
   done
 }
 
-# The first run's packages with apt's cache, and the Wine prefixes and builds
-# in the clone, in MB, as the README's cost table gives them; told before
-# anything is installed.
-packages_mb=2500 clone_mb=2500
+# Room for the first run, in MB, as the README's cost table gives it: the
+# packages with apt's cache on a machine that has none of them yet, and the
+# clone's Wine prefixes and builds; told before anything is installed.
+packages_mb=4500 clone_mb=3000
 check_free_disk() {
   local system_fs system_free clone_fs clone_free
   read -r system_fs system_free < <(df -m --output=target,avail /usr | tail -n 1)
