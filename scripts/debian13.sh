@@ -68,7 +68,7 @@ say "root made ($(took $start)); the README's two commands in it:"
 # One command in the root, as its root user from a login, its screen shown
 # and kept.
 in_root() {
-  local screen=$out/$1.screen status=0
+  local screen=$out/$1.screen status=0 start=$SECONDS
   echo "---- bash scripts/$1"
   # shellcheck disable=SC2016 # expanded by the inner shell
   unshare --mount --propagation private bash -c '
@@ -79,15 +79,13 @@ in_root() {
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin ${TAVIX_EMULATE:+TAVIX_EMULATE=$TAVIX_EMULATE} \
       bash -c "cd /root/tavix && bash scripts/$2"' debian13 "$root" "$1" </dev/null 2>&1 | tee "$screen" ||
     status=$?
-  echo "---- scripts/$1 exited $status ($(took "$2"))"
+  echo "---- scripts/$1 exited $status ($(took $start))"
   return $status
 }
 
 failures=()
-start=$SECONDS
-in_root demo.sh $start || failures+=("demo.sh failed")
-start=$SECONDS
-in_root test.sh $start || failures+=("test.sh failed")
+in_root demo.sh || failures+=("demo.sh failed")
+in_root test.sh || failures+=("test.sh failed")
 grep -q "not fetched, going on without it: .*${unfetchable#file:}" "$out/demo.sh.screen" ||
   failures+=("the set-up did not name the list it could not fetch ($unfetchable)")
 ! grep -l XDG_RUNTIME_DIR "$out"/*.screen >/dev/null || failures+=("a screen shows Wine's XDG_RUNTIME_DIR complaint")
