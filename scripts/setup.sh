@@ -113,14 +113,41 @@ failed_lists() {
 # Installs the packages given, reading the package lists first, once a run.
 lists_read=''
 install() {
-  local what=$1
+  local what=$1 suites
   shift
   if [ -z "$lists_read" ]; then
     echo "setup: reading the package lists"
     update_lists
     lists_read=1
   fi
-  step "$what" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"
+  suites=$(sed -n 's#.*/dists/\([^/]*\)/.*#\1#p' <<<"$unfetched" | sort -u | paste -sd ' ')
+  if [ -z "$suites" ] || apt_install --simulate "$@" >>"$log" 2>&1; then
+    step "$what" apt_install "$@"
+    return
+  fi
+  # A library's 32-bit and 64-bit halves must be one version. With one half's
+  # list of a suite missing, apt cannot follow the other half to that suite's
+  # newer version; the suite's versions are held back instead, as a user
+  # would with apt-get -t. Versions installed already stay.
+  echo "setup: apt cannot install them without that list (a library's 32-bit and 64-bit halves must be one version): holding back the updates of $suites"
+  held_back "$suites" >"$held_back_preferences"
+  step "$what" apt_install -o Dir::Etc::Preferences="$held_back_preferences" "$@"
+  echo "setup: once that list can be fetched, apt-get update and apt-get upgrade bring the updates held back"
+}
+
+apt_install() {
+  env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"
+}
+
+# The machine's own preferences, then the suites given below the default,
+# by the name they have in the list's address (a codename or a suite).
+held_back_preferences=$PWD/build/held-back.pref
+held_back() {
+  local suite
+  cat /etc/apt/preferences 2>/dev/null || true
+  for suite in $1; do
+    printf '\nPackage: *\nPin: release %s=%s\nPin-Priority: 100\n' n "$suite" a "$suite"
+  done
 }
 
 make_locale() {
