@@ -396,6 +396,15 @@ TEST_F(Tavix, RefusesToRunWithoutCodePage932) {
         EXPECT_EQ(boxes[0].text.rfind(L"tavix の文字はコードページ932 (日本語) ですが、", 0), 0u)
             << "in Japanese first";
         EXPECT_NE(boxes[0].text.find(L"tavix needs code page 932 (Japanese)"), std::wstring::npos) << "then in English";
+        for (const wchar_t* step : {L"Windows を再起動してから", L"restart Windows"}) {
+            EXPECT_NE(boxes[0].text.find(step), std::wstring::npos) << "the way back ends with a restart";
+        }
+        // Under UTF-8 the locale may already be Japanese: the option is what to clear.
+        const bool underUtf8 = copy == tavixUtf8Path;
+        for (const wchar_t* option : {L"「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」",
+                                      L"\"Beta: Use Unicode UTF-8 for worldwide language support\""}) {
+            EXPECT_EQ(boxes[0].text.find(option) != std::wstring::npos, underUtf8) << "the UTF-8 option named";
+        }
         EXPECT_EQ(boxes[0].icon, driver::BoxIcon::Error);
     }
     EXPECT_EQ(storedRealDefrag(), 0xDEADu) << "nothing written";
