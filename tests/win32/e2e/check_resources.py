@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
-"""Checks what the resource compiler put into tavix.exe: the two dialog
-templates (styles, positions, ids, tab order, fonts, Japanese texts), the
-version resource, the manifest, and that the program needs no DLL beyond
-those Windows ships; and the same, but dialogs, for the console program
-tavixc.exe. Usage:
-check_resources.py --version A.B.C.D tavix.exe tavixc.exe
-(the version is the
-project's, which CMake hands over)."""
+"""Checks tavix.exe and tavixc.exe as they lie in the release archive: what
+the resource compiler put into them (the dialog templates, with their
+styles, positions, ids, tab order, fonts and Japanese texts, in tavix.exe;
+the version resource and the manifest in both), and the Windows they ask
+for: every function they import is in the list of imports, whose oldest
+Windows for each is no newer than the one README.md and the archive's
+guide state, and their PE headers and manifests name that Windows too.
+Usage:
+check_resources.py --version A.B.C.D --imports LIST --readme README.md ARCHIVE
+(the version is the project's, which CMake hands over)."""
+import argparse
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
+import zipfile
 
 import pefile
 
@@ -49,9 +54,17 @@ EXPECTED_DIALOGS = {
 CLASS_ATOMS = {"button": BUTTON, "edit": EDIT, "listbox": LISTBOX}
 SHIPPED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll",
                 "shell32.dll", "version.dll"}
-SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+# Windows as the texts and the list of imports name them, with the version
+# Windows gives itself (major, minor, build).
+WINDOWS = {"2000": (5, 0, 0), "XP": (5, 1, 0), "Vista": (6, 0, 0), "7": (6, 1, 0), "8": (6, 2, 0),
+           "8.1": (6, 3, 0), "10": (10, 0, 10240), "10 1511": (10, 0, 10586), "10 1607": (10, 0, 14393),
+           "10 1703": (10, 0, 15063), "10 1709": (10, 0, 16299), "10 1803": (10, 0, 17134),
+           "10 1809": (10, 0, 17763), "10 1903": (10, 0, 18362), "11": (10, 0, 22000)}
+# The manifest's supportedOS ids, each with the Windows it names (the last
+# one names Windows 10 and 11).
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "8", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10"}
 
 failures = []
 
@@ -143,7 +156,7 @@ def check_version(pe, found, description, version):
     check("translation", translations, ["0x0411 0x04b0"])
 
 
-def check_manifest(found, version):
+def check_manifest(found, version, oldest):
     _, data = found.get((pefile.RESOURCE_TYPE["RT_MANIFEST"], 1), (None, b""))
     if not data:
         failures.append("no manifest resource 1")
@@ -156,36 +169,102 @@ def check_manifest(found, version):
     check("assembly version", [e.get("version") for e in named("assemblyIdentity") if e.get("name") == "ULBAR.tavix"],
           [version])
     check("execution level", [e.get("level") for e in named("requestedExecutionLevel")], ["asInvoker"])
-    check("supported systems", {e.get("Id") for e in named("supportedOS")}, SUPPORTED_OS)
+    if oldest:
+        check("supported systems, from the oldest Windows the texts state on",
+              sorted(SUPPORTED_OS.get(e.get("Id"), e.get("Id")) for e in named("supportedOS")),
+              sorted(name for name in SUPPORTED_OS.values() if WINDOWS[name] >= WINDOWS[oldest]))
     check("DPI awareness", [e.text for e in named("dpiAware")], ["true"])
     check("code page asked for", [e.text for e in named("activeCodePage")], ["ja-JP"])
     controls = [e for e in named("assemblyIdentity") if e.get("name") == "Microsoft.Windows.Common-Controls"]
     check("common controls", [e.get("version") for e in controls], ["6.0.0.0"])
 
 
-def check_program(path, description, subsystem, dialogs, version):
-    pe = pefile.PE(path)
+def stated_oldest_windows(readme, guide):
+    """The Windows that the 動作環境 sections of README.md and the guide
+    name as the oldest the programs run on, or None where they do not agree."""
+    stated = []
+    for name, text, pattern in (("README.md", readme, r"Windows (\S+(?: \d{4})?) or later"),
+                                ("the guide", guide, r"Windows (\S+(?: \d{4})?) 以降")):
+        section = re.search(r"^\W*動作環境.*?$(.*?)^(?:#|■)", text, re.M | re.S)
+        found = section and re.search(pattern, section.group(1))
+        if not found or found.group(1) not in WINDOWS:
+            failures.append(f"{name} names no Windows of {sorted(WINDOWS)} in its 動作環境 section")
+            return None
+        stated.append(found.group(1))
+    check("the oldest Windows the guide states, as README.md states it", stated[1], stated[0])
+    return stated[0] if stated[0] == stated[1] else None
+
+
+def read_imports_list(path):
+    """{(dll, function): oldest Windows} from the list kept in the tree."""
+    oldest = {}
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            fields = line.split("#", 1)[0].split(None, 2)
+            if not fields:
+                continue
+            if len(fields) != 3 or fields[2].strip() not in WINDOWS:
+                failures.append(f"{path}:{number}: not 'DLL function Windows' with a Windows of {sorted(WINDOWS)}")
+                continue
+            oldest[(fields[0].lower(), fields[1])] = fields[2].strip()
+    return oldest
+
+
+def check_imports(program, pe, listed, oldest):
+    for entry in pe.DIRECTORY_ENTRY_IMPORT:
+        dll = entry.dll.decode().lower()
+        if dll not in SHIPPED_DLLS:
+            failures.append(f"{program} needs {dll}, which Windows does not ship")
+        for function in entry.imports:
+            name = function.name.decode() if function.name else f"#{function.ordinal}"
+            if (dll, name) not in listed:
+                failures.append(f"{program} imports {name} from {dll}, which the list of imports lacks: add it "
+                                "with the oldest Windows that Microsoft's documentation gives for it")
+    if oldest:
+        check(f"{program}: PE header's OS and subsystem versions",
+              (pe.OPTIONAL_HEADER.MajorOperatingSystemVersion, pe.OPTIONAL_HEADER.MinorOperatingSystemVersion,
+               pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion),
+              WINDOWS[oldest][:2] * 2)
+
+
+def check_program(program, data, description, subsystem, dialogs, version, listed, oldest):
+    pe = pefile.PE(data=data)
     found = resources(pe)
     if dialogs:
         check_dialogs(found)
     check_version(pe, found, description, version)
-    check_manifest(found, version)
+    check_manifest(found, version, oldest)
     check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
     check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
-    dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
-    check("DLLs Windows does not ship", sorted(dlls - SHIPPED_DLLS), [])
+    check_imports(program, pe, listed, oldest)
 
 
 def main():
-    args = sys.argv[1:]
-    if args[:1] != ["--version"] or len(args) != 4:
-        sys.exit(__doc__)
-    version, gui, console = args[1:]
-    check_program(gui, "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI", True, version)
-    check_program(console, "Morvex News System Checker (command line)", "IMAGE_SUBSYSTEM_WINDOWS_CUI", False, version)
+    parser = argparse.ArgumentParser(usage=__doc__)
+    for option in ("--version", "--imports", "--readme"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("archive")
+    args = parser.parse_args()
+    version = args.version
+    with open(args.readme, encoding="utf-8") as f:
+        readme = f.read()
+    with zipfile.ZipFile(args.archive) as zipped:
+        guide = zipped.read("README-ja.txt").decode("cp932")
+        programs = {name: zipped.read(name) for name in ("tavix.exe", "tavixc.exe")}
+    oldest = stated_oldest_windows(readme, guide)
+    listed = read_imports_list(args.imports)
+    if oldest:
+        for (dll, name), windows in sorted(listed.items()):
+            if WINDOWS[windows] > WINDOWS[oldest]:
+                failures.append(f"{name} ({dll}) needs Windows {windows}, newer than Windows {oldest}, "
+                                "the oldest that README.md and the guide state")
+    check_program("tavix.exe", programs["tavix.exe"], "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI",
+                  True, version, listed, oldest)
+    check_program("tavixc.exe", programs["tavixc.exe"], "Morvex News System Checker (command line)",
+                  "IMAGE_SUBSYSTEM_WINDOWS_CUI", False, version, listed, oldest)
     for failure in failures:
         print("FAIL", failure)
-    print(f"{len(failures)} failure(s)")
+    print(f"{len(failures)} failure(s); the oldest Windows stated: {oldest}, {len(listed)} imports listed")
     return 1 if failures else 0
 
 
