@@ -197,6 +197,32 @@ emulated_pc() {
   found "$version, $e2e_test"
 }
 
+# The README's way to remove tavix's setting, as the README and the guide
+# give it, in the tests' prefix: tavix's key goes, the client's stays as it was.
+removal_line() {
+  local line words client='HKCU\Software\Halvorn' before after
+  line=$(grep -m1 '^reg delete ' README.md) || { show "README.md gives no 'reg delete' line"; return 1; }
+  if ! sed 's/^ *//' docs/guide-ja.txt | grep -xF "$line" >/dev/null; then
+    show "the guide does not give README.md's removal line: $line"
+    return 1
+  fi
+  echo "$line"
+  read -ra words <<<"$line"
+  scripts/wine-run.sh "$wine_prefix" reg add 'HKCU\Software\ULBAR\tavix' /v realDefrag /t REG_DWORD /d 1 /f
+  scripts/wine-run.sh "$wine_prefix" reg add "$client\Morvex\Properties" /v rootPath /d 'C:\Morvex' /f
+  before=$(scripts/wine-run.sh "$wine_prefix" reg query "$client" /s)
+  scripts/wine-run.sh "$wine_prefix" "${words[@]}"
+  if scripts/wine-run.sh "$wine_prefix" reg query 'HKCU\Software\ULBAR\tavix'; then
+    show "after '$line' tavix's key is still there"
+    return 1
+  fi
+  after=$(scripts/wine-run.sh "$wine_prefix" reg query "$client" /s)
+  [ "$after" = "$before" ] || { show "'$line' changed the client's key:" "$before" "became:" "$after"; return 1; }
+  scripts/wine-run.sh "$wine_prefix" reg delete "$client" /f
+  counted 1 0
+}
+
+# The examples of the README and docs/developing.md that run here.
 readme_examples() {
   (cd build/win32/package && sha256sum -c tavix-*-win32.zip.sha256)
   counted 1 0
@@ -207,7 +233,8 @@ readme_examples() {
   counted 1 0
   scripts/wine-run.sh "$wine_prefix" build/win32/bench/blockmap_bench.exe --benchmark_min_time=0.01
   counted 1 0
-  found "the archive's checksum, $version, blockmap_bench.exe"
+  removal_line
+  found "the archive's checksum, $version, blockmap_bench.exe, the removal line"
 }
 
 echo "test: $(scripts/guest.sh where)"
@@ -223,4 +250,4 @@ step "Wine tests" wine_tests || true
 if ! scripts/guest.sh needed; then
   step "the emulated PC that machines running no 32-bit code use" emulated_pc || true
 fi
-step "the README's quick examples" readme_examples || true
+step "the examples of the README and docs/developing.md" readme_examples || true
