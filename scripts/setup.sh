@@ -61,9 +61,10 @@ missing() {
   done
 }
 
-# Room for the first run, in MB, as the README's cost table gives it: the
-# packages with apt's cache on a machine that has none of them yet, and the
-# clone's Wine prefixes and builds; told before anything is installed.
+# Room for the first run, in MB, as the cost table of docs/developing.md
+# gives it: the packages with apt's cache on a machine that has none of them
+# yet, and the clone's Wine prefixes and builds; told before anything is
+# installed.
 packages_mb=4500 clone_mb=3000
 check_free_disk() {
   local system_fs system_free clone_fs clone_free
