@@ -240,7 +240,7 @@ def check_program(program, data, description, subsystem, dialogs, version, liste
 
 
 def main():
-    parser = argparse.ArgumentParser(usage=__doc__)
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     for option in ("--version", "--imports", "--readme"):
         parser.add_argument(option, required=True)
     parser.add_argument("archive")
