@@ -6,9 +6,7 @@ the version resource and the manifest in both), and the Windows they ask
 for: every function they import is in the list of imports, whose oldest
 Windows for each is no newer than the one README.md and the archive's
 guide state, and their PE headers and manifests name that Windows too.
-Usage:
-check_resources.py --version A.B.C.D --imports LIST --readme README.md ARCHIVE
-(the version is the project's, which CMake hands over)."""
+The version is the project's, which CMake hands over."""
 import argparse
 import re
 import struct
@@ -57,9 +55,7 @@ SHIPPED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comc
 # Windows as the texts and the list of imports name them, with the version
 # Windows gives itself (major, minor, build).
 WINDOWS = {"2000": (5, 0, 0), "XP": (5, 1, 0), "Vista": (6, 0, 0), "7": (6, 1, 0), "8": (6, 2, 0),
-           "8.1": (6, 3, 0), "10": (10, 0, 10240), "10 1511": (10, 0, 10586), "10 1607": (10, 0, 14393),
-           "10 1703": (10, 0, 15063), "10 1709": (10, 0, 16299), "10 1803": (10, 0, 17134),
-           "10 1809": (10, 0, 17763), "10 1903": (10, 0, 18362), "11": (10, 0, 22000)}
+           "8.1": (6, 3, 0), "10": (10, 0, 10240), "10 1607": (10, 0, 14393), "11": (10, 0, 22000)}
 # The manifest's supportedOS ids, each with the Windows it names (the last
 # one names Windows 10 and 11).
 SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7",
@@ -210,7 +206,7 @@ def read_imports_list(path):
     return oldest
 
 
-def check_imports(program, pe, listed, oldest):
+def check_imports(program, pe, listed):
     for entry in pe.DIRECTORY_ENTRY_IMPORT:
         dll = entry.dll.decode().lower()
         if dll not in SHIPPED_DLLS:
@@ -220,11 +216,6 @@ def check_imports(program, pe, listed, oldest):
             if (dll, name) not in listed:
                 failures.append(f"{program} imports {name} from {dll}, which the list of imports lacks: add it "
                                 "with the oldest Windows that Microsoft's documentation gives for it")
-    if oldest:
-        check(f"{program}: PE header's OS and subsystem versions",
-              (pe.OPTIONAL_HEADER.MajorOperatingSystemVersion, pe.OPTIONAL_HEADER.MinorOperatingSystemVersion,
-               pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion),
-              WINDOWS[oldest][:2] * 2)
 
 
 def check_program(program, data, description, subsystem, dialogs, version, listed, oldest):
@@ -236,7 +227,12 @@ def check_program(program, data, description, subsystem, dialogs, version, liste
     check_manifest(found, version, oldest)
     check("subsystem", pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE[subsystem])
     check("machine", pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
-    check_imports(program, pe, listed, oldest)
+    check_imports(program, pe, listed)
+    if oldest:
+        header = pe.OPTIONAL_HEADER
+        check(f"{program}: PE header's OS and subsystem versions",
+              (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion,
+               header.MajorSubsystemVersion, header.MinorSubsystemVersion), WINDOWS[oldest][:2] * 2)
 
 
 def main():
@@ -245,7 +241,6 @@ def main():
         parser.add_argument(option, required=True)
     parser.add_argument("archive")
     args = parser.parse_args()
-    version = args.version
     with open(args.readme, encoding="utf-8") as f:
         readme = f.read()
     with zipfile.ZipFile(args.archive) as zipped:
@@ -259,9 +254,9 @@ def main():
                 failures.append(f"{name} ({dll}) needs Windows {windows}, newer than Windows {oldest}, "
                                 "the oldest that README.md and the guide state")
     check_program("tavix.exe", programs["tavix.exe"], "Morvex News System Checker", "IMAGE_SUBSYSTEM_WINDOWS_GUI",
-                  True, version, listed, oldest)
+                  True, args.version, listed, oldest)
     check_program("tavixc.exe", programs["tavixc.exe"], "Morvex News System Checker (command line)",
-                  "IMAGE_SUBSYSTEM_WINDOWS_CUI", False, version, listed, oldest)
+                  "IMAGE_SUBSYSTEM_WINDOWS_CUI", False, args.version, listed, oldest)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(failures)} failure(s); the oldest Windows stated: {oldest}, {len(listed)} imports listed")
