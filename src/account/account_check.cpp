@@ -1,5 +1,7 @@
 #include "account/account_check.h"
 
+#include <vector>
+
 #include "blockmap/blockmap.h"
 #include "registry/account_store.h"
 
@@ -147,6 +149,55 @@ void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const
     setLengthOrWarn(owner, files.mapPath, trimmedMapLength(summary), kWarnMapTrim);
 }
 
+// What one account says, held until its files are handled. A report written
+// to a pipe nobody reads, or a warning box the user has not answered, can
+// wait as long as they like; were it shown between the analysis and the cut,
+// the client could write to the files meanwhile and the cut would take what
+// it wrote.
+struct HeldOutput {
+    struct Piece {
+        bool isWarning;
+        std::string text;
+    };
+    std::vector<Piece> pieces;
+};
+
+void holdWarning(void* context, const char* message) {
+    static_cast<HeldOutput*>(context)->pieces.push_back({true, message});
+}
+
+void holdReport(void* context, const char* text) { static_cast<HeldOutput*>(context)->pieces.push_back({false, text}); }
+
+// In the order the pieces were raised, so that each stream and a console
+// that shows both read as if nothing had been held.
+void releaseOutput(const HeldOutput& held, const WarningOwner& owner, const ReportSink& report) {
+    for (const HeldOutput::Piece& piece : held.pieces) {
+        if (piece.isWarning) {
+            warnUser(owner, piece.text.c_str());
+        } else {
+            appendReport(report, piece.text.c_str());
+        }
+    }
+}
+
+void analyzeAndCut(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
+                   const ReportSink& report, const MinFree& minFree) {
+    AccountFiles files;
+    if (!locateAccountFiles(owner, accountNumber, &files)) return;
+    BlockMapSummary summary{};
+    if (analyzeMapFile(owner, files.mapPath, &summary) != MapResult::Analysed) return;
+    uint64_t mailboxSize = 0;
+    if (!takeMailboxSize(owner, files.mailboxPath, &mailboxSize)) return;
+
+    // The report is made before the cut, so a pseudo-defragmentation shows
+    // the sizes from before the files were changed.
+    const std::string caption = accountCaption(accountNumber, kReportCaptionCapacity);
+    appendReport(report,
+                 formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
+
+    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, report, files, summary, mailboxSize, minFree);
+}
+
 }  // namespace
 
 bool buildAccountFilePath(const std::string& rootPath, int32_t accountNumber, const char* fileName, std::string* path) {
@@ -182,18 +233,8 @@ std::string percentField(uint64_t part, uint64_t whole) {
 
 void checkAccount(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
                   const ReportSink& report, const MinFree& minFree) {
-    AccountFiles files;
-    if (!locateAccountFiles(owner, accountNumber, &files)) return;
-    BlockMapSummary summary{};
-    if (analyzeMapFile(owner, files.mapPath, &summary) != MapResult::Analysed) return;
-    uint64_t mailboxSize = 0;
-    if (!takeMailboxSize(owner, files.mailboxPath, &mailboxSize)) return;
-
-    // The report comes first, so a pseudo-defragmentation shows the sizes
-    // from before the files were changed.
-    const std::string caption = accountCaption(accountNumber, kReportCaptionCapacity);
-    appendReport(report,
-                 formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
-
-    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, report, files, summary, mailboxSize, minFree);
+    HeldOutput held;
+    analyzeAndCut(WarningOwner{&held, holdWarning}, accountNumber, mode, showRealDefrag, ReportSink{&held, holdReport},
+                  minFree);
+    releaseOutput(held, owner, report);
 }

@@ -48,6 +48,10 @@ extern const char kWarnMapTrim[];
 extern const char kWarnMailboxDelete[];
 extern const char kWarnMapDelete[];
 
+// The account's report lines and warnings reach `report` and `owner` only
+// once both its files are handled, in the order they were raised, so that
+// nothing waiting on a person or a reader (a box, a full pipe) stands
+// between the analysis and the cut.
 void checkAccount(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
                   const ReportSink& report, const MinFree& minFree = MinFree());
 

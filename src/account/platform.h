@@ -10,6 +10,8 @@
 // own function: the window shows a warning in a message box owned by the
 // result window and appends the report to its report control
 // (src/ui/window_sink.h); tavixc writes them to standard error and output.
+// Either may wait, a box for its answer and a stream for its reader, so the
+// account check calls them only once an account's files are handled.
 struct WarningOwner {
     void* context;
     void (*warn)(void* context, const char* message);
