@@ -195,6 +195,23 @@ TEST_F(ClientDataTest, AccountsAppendToOneReportAndAWarningDoesNotStopTheRun) {
     EXPECT_EQ(fileLength(profile_.mapPath(3)), kMap19Blocks.size());
 }
 
+// A message the client stores while a warning box waits for the user is
+// kept: an account's warnings are shown once both its files are handled.
+// Here the mailbox's cut fails (another program maps the mailbox), and the
+// map's cut would otherwise follow the box.
+TEST_F(ClientDataTest, KeepsWhatTheClientStoresWhileAWarningWaits) {
+    constexpr uint32_t kNewBlock = 30;  // past the last used block, 18
+    makeAccount(kAccount, "ニュース表", kMap19Blocks, 40 * 512);
+    MappedFile mapped(profile_.mailboxPath(kAccount));
+    CheckWindows windows;
+    ASSERT_TRUE(windows.made());
+    driver::MessageBoxRecorder recorder(GetCurrentProcessId(), [this] { profile_.storeMessage(kAccount, kNewBlock); });
+    checkAccount(windows.owner(), kAccount, CheckMode::PseudoDefrag, false, windows.report());
+    expectWarnings(recorder.finish(), {{kWarnMailboxTrim, L"\"news.mbx\"の切り詰めに失敗しました"}},
+                   windows.ownerWindow());
+    EXPECT_TRUE(profile_.holdsMessage(kAccount, kNewBlock));
+}
+
 // The warnings' text as the user sees it comes from the code page: the bytes
 // the program holds must mean exactly these characters.
 TEST(WarningTextTest, ProgramBytesMeanTheJapaneseText) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace driver {
 
@@ -107,6 +108,45 @@ std::vector<uint32_t> drawnIcon(LPCSTR icon, int w, int h, uint32_t background) 
     canvas.fill(background);
     DrawIconEx(canvas.dc(), 0, 0, LoadIconA(nullptr, icon), w, h, 0, nullptr, DI_NORMAL);
     return canvas.pixels();
+}
+
+// A new temporary file for a program's stream to go into.
+HANDLE newCaptureFile(SECURITY_ATTRIBUTES* inherited, std::string* path) {
+    char temp[MAX_PATH] = {};
+    char name[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    GetTempFileNameA(temp, "out", 0, name);
+    *path = name;
+    return CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, inherited, CREATE_ALWAYS, 0, nullptr);
+}
+
+// What went into the file, which goes.
+std::string takeCapture(HANDLE file, const std::string& path) {
+    CloseHandle(file);
+    std::string bytes = readFileAt(path, 0, 1 << 24);
+    DeleteFileA(path.c_str());
+    return bytes;
+}
+
+bool startConsoleProgram(const std::string& exePath, const std::wstring& arguments, HANDLE output, HANDLE errors,
+                         DWORD flags, PROCESS_INFORMATION* process) {
+    std::wstring commandLine = L"\"" + windowsPath(exePath) + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                          process) != FALSE;
+}
+
+// Waits for the program's end, ending it at the deadline.
+void awaitEnd(PROCESS_INFORMATION* process, DWORD timeoutMs, ConsoleRun* run) {
+    run->ended = WaitForSingleObject(process->hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (!run->ended) TerminateProcess(process->hProcess, 1);
+    GetExitCodeProcess(process->hProcess, &run->exitCode);
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
 }
 
 uint64_t difference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
@@ -378,14 +418,7 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
     }
     const int firstFile = output == Output::File ? 0 : 1;
     const int endOfFiles = shown ? 1 : 2;
-    for (int i = firstFile; i < endOfFiles; ++i) {
-        char temp[MAX_PATH] = {};
-        char name[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        GetTempFileNameA(temp, "out", 0, name);
-        files[i] = name;
-        streams[i] = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-    }
+    for (int i = firstFile; i < endOfFiles; ++i) streams[i] = newCaptureFile(&inherited, &files[i]);
     // Read while the program writes, so that it never waits for room in the
     // pipe; the reading ends when the program's end of it closes.
     std::thread reader([&run, pipe] {
@@ -393,34 +426,58 @@ ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments,
         DWORD got = 0;
         while (pipe != nullptr && ReadFile(pipe, chunk, sizeof chunk, &got, nullptr)) run.output.append(chunk, got);
     });
-    std::wstring commandLine = L"\"" + windowsPath(exePath) + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = streams[0];
-    startup.hStdError = streams[1];
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
-                                        console ? 0 : CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const bool started =
+        startConsoleProgram(exePath, arguments, streams[0], streams[1], console ? 0 : CREATE_NO_WINDOW, &process);
     if (pipe != nullptr || unread != INVALID_HANDLE_VALUE) CloseHandle(streams[0]);  // the program holds its own copy
-    if (started) {
-        run.ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-        if (!run.ended) TerminateProcess(process.hProcess, 1);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    if (started) awaitEnd(&process, timeoutMs, &run);
     reader.join();
     if (pipe != nullptr) CloseHandle(pipe);
     if (unread != INVALID_HANDLE_VALUE) CloseHandle(unread);
     if (shown) run.screen = screenText(streams[0]);
     if (console) CloseHandle(streams[0]);
     if (consoleMade) FreeConsole();
-    for (int i = firstFile; i < endOfFiles; ++i) {
-        CloseHandle(streams[i]);
-        (i == 0 ? run.output : run.errors) = readFileAt(files[i], 0, 1 << 24);
-        DeleteFileA(files[i].c_str());
+    for (int i = firstFile; i < endOfFiles; ++i) (i == 0 ? run.output : run.errors) = takeCapture(streams[i], files[i]);
+    return run;
+}
+
+ConsoleRun runConsoleHeldUp(const std::string& exePath, const std::wstring& arguments, Stream heldUp,
+                            const std::function<void()>& meanwhile, bool* waited) {
+    ConsoleRun run{false, 0, std::string(), std::string(), std::wstring()};
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    // Under Wine a write waits while the pipe would hold more than its size,
+    // here one byte, until the pipe is read.
+    HANDLE pipe = nullptr;
+    HANDLE pipeEnd = nullptr;
+    if (!CreatePipe(&pipe, &pipeEnd, &inherited, 1)) return run;
+    SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
+    std::string fileName;
+    HANDLE file = newCaptureFile(&inherited, &fileName);
+    const bool outputHeld = heldUp == Stream::Output;
+    PROCESS_INFORMATION process{};
+    const bool started = startConsoleProgram(exePath, arguments, outputHeld ? pipeEnd : file,
+                                             outputHeld ? file : pipeEnd, CREATE_NO_WINDOW, &process);
+    CloseHandle(pipeEnd);  // the program holds its own copy
+    *waited = false;
+    if (started) {
+        DWORD available = 0;
+        const DWORD start = GetTickCount();
+        while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available == 0 &&
+               !pastDeadline(start, kDeadlineMs)) {
+            Sleep(kPollMs);
+        }
+        if (available > 0) {
+            meanwhile();
+            *waited = WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+        }
     }
+    std::string& piped = outputHeld ? run.output : run.errors;
+    char chunk[4096];
+    DWORD got = 0;
+    while (started && ReadFile(pipe, chunk, sizeof chunk, &got, nullptr)) piped.append(chunk, got);
+    CloseHandle(pipe);
+    if (started) awaitEnd(&process, kDeadlineMs, &run);
+    (outputHeld ? run.errors : run.output) = takeCapture(file, fileName);
     return run;
 }
 
@@ -511,7 +568,8 @@ bool selectOnly(HWND list, const std::vector<int>& rows) {
 
 HWND findMessageBox(DWORD processId) { return searchWindows(processId, nullptr, true); }
 
-MessageBoxRecorder::MessageBoxRecorder(DWORD processId) : processId_(processId), helper_([this] { answerBoxes(); }) {}
+MessageBoxRecorder::MessageBoxRecorder(DWORD processId, std::function<void()> whileShown)
+    : processId_(processId), whileShown_(std::move(whileShown)), helper_([this] { answerBoxes(); }) {}
 
 MessageBoxRecorder::~MessageBoxRecorder() {
     if (helper_.joinable()) finish();
@@ -540,6 +598,7 @@ void MessageBoxRecorder::answerBoxes() {
             Sleep(kPollMs);
         }
         boxes_.push_back(record);
+        if (whileShown_) whileShown_();
         // Posted, not sent: the box's own thread ends its modal loop.
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
         if (!waitUntilGone(box)) {

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,6 +65,15 @@ enum class Output { File, Pipe, Console, ConsoleThatTakesNoText, PipeThatTakesNo
 ConsoleRun runConsole(const std::string& exePath, const std::wstring& arguments, Output output = Output::File,
                       DWORD timeoutMs = kDeadlineMs);
 
+// Runs a console program whose standard output or error goes into a pipe
+// that is not read, the other stream into a file. Once the program has
+// written to the pipe and waits for it to be read, `meanwhile` runs; then
+// the pipe is read to its end. *waited tells whether the program was still
+// waiting when `meanwhile` was done.
+enum class Stream { Output, Error };
+ConsoleRun runConsoleHeldUp(const std::string& exePath, const std::wstring& arguments, Stream heldUp,
+                            const std::function<void()>& meanwhile, bool* waited);
+
 // The process's top-level dialog (class "#32770") with this title, or null.
 HWND findWindow(DWORD processId, const std::wstring& title, bool visibleOnly = true);
 // A visible one, or null at the deadline.
@@ -109,8 +119,9 @@ HWND findMessageBox(DWORD processId);
 
 // Answers the message boxes that a process (by default this one) shows while
 // the recorder lives: a helper thread waits for each box to appear, records
-// it and presses OK, so code that warns with a modal MessageBoxA can run
-// inside a test, and a program can be driven through its warnings.
+// it, runs `whileShown` when given and presses OK, so code that warns with a
+// modal MessageBoxA can run inside a test, and a program can be driven
+// through its warnings.
 //
 // A box is only recorded once it is visible, that is after its dialog has
 // been initialised, and the next box is only looked for after the previous
@@ -119,7 +130,7 @@ HWND findMessageBox(DWORD processId);
 // nothing depends on how fast either thread runs.
 class MessageBoxRecorder {
 public:
-    explicit MessageBoxRecorder(DWORD processId = GetCurrentProcessId());
+    explicit MessageBoxRecorder(DWORD processId = GetCurrentProcessId(), std::function<void()> whileShown = nullptr);
     ~MessageBoxRecorder();
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
@@ -134,7 +145,8 @@ private:
     std::atomic<bool> stopping_{false};
     bool boxStuck_ = false;
     std::vector<BoxRecord> boxes_;
-    std::thread helper_;
+    std::function<void()> whileShown_;
+    std::thread helper_;  // last: it starts at once
 };
 
 // Copies the window from the screen, once its picture has stopped changing,

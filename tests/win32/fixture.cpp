@@ -188,6 +188,21 @@ HeldFile::~HeldFile() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
 
+MappedFile::MappedFile(const std::string& path) : mapping_(nullptr), view_(nullptr) {
+    HANDLE file = openForInspection(path);
+    if (file != INVALID_HANDLE_VALUE) {
+        mapping_ = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        CloseHandle(file);  // the view alone keeps the file from being shortened
+    }
+    if (mapping_ != nullptr) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
+    if (view_ == nullptr) fixtureFailed(std::string("cannot map ") + path);
+}
+
+MappedFile::~MappedFile() {
+    if (view_ != nullptr) UnmapViewOfFile(view_);
+    if (mapping_ != nullptr) CloseHandle(mapping_);
+}
+
 ClientProfile::ClientProfile(std::string folder, bool removeAfter)
     : folder_(std::move(folder)), removeAfter_(removeAfter) {
     deleteKeyTree(kClientPropertiesKey);
@@ -231,6 +246,51 @@ std::string ClientProfile::mapPath(int32_t accountNumber) const { return account
 
 std::string ClientProfile::mailboxPath(int32_t accountNumber) const {
     return accountFolder(accountNumber) + "\\news.mbx";
+}
+
+namespace {
+
+constexpr uint32_t kBlockBytes = 512;
+
+std::string messageBytes(uint32_t block) {
+    std::string bytes = "message in block " + std::to_string(block);
+    bytes.resize(kBlockBytes, '.');
+    return bytes;
+}
+
+bool seek(HANDLE file, uint64_t offset) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) != FALSE;
+}
+
+bool writeAt(HANDLE file, uint64_t offset, const std::string& bytes) {
+    DWORD written = 0;
+    return seek(file, offset) && WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace
+
+void ClientProfile::storeMessage(int32_t accountNumber, uint32_t block) const {
+    HeldFile mailbox(mailboxPath(accountNumber));
+    HeldFile map(mapPath(accountNumber));
+    if (!mailbox.held() || !map.held()) return;
+    // The map's byte of that block, zero where the map ends before it.
+    char mapByte = 0;
+    DWORD got = 0;
+    if (!seek(map.handle(), block / 8) || !ReadFile(map.handle(), &mapByte, 1, &got, nullptr)) got = 0;
+    mapByte = static_cast<char>((got == 1 ? mapByte : 0) | (1 << (block % 8)));
+    if (!writeAt(mailbox.handle(), uint64_t{block} * kBlockBytes, messageBytes(block)) ||
+        !writeAt(map.handle(), block / 8, std::string(1, mapByte))) {
+        fixtureFailed("the client could not store its message in account " + std::to_string(accountNumber));
+    }
+}
+
+bool ClientProfile::holdsMessage(int32_t accountNumber, uint32_t block) const {
+    const std::string mapByte = readFileAt(mapPath(accountNumber), block / 8, 1);
+    return readFileAt(mailboxPath(accountNumber), uint64_t{block} * kBlockBytes, kBlockBytes) == messageBytes(block) &&
+           !mapByte.empty() && (mapByte[0] & (1 << (block % 8))) != 0;
 }
 
 std::string ClientProfile::accountFolder(int32_t accountNumber) const {

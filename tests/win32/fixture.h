@@ -85,9 +85,25 @@ public:
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
     bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE handle() const { return handle_; }
 
 private:
     HANDLE handle_;
+};
+
+// Holds a read-only view of the whole file, as a program that maps files
+// (an indexer, a virus scanner) does: the file can still be opened and
+// written, but not shortened (SetEndOfFile fails with ERROR_USER_MAPPED_FILE).
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+private:
+    HANDLE mapping_;
+    void* view_;
 };
 
 // ---- The client's profile ------------------------------------------------------
@@ -117,6 +133,12 @@ public:
                     std::optional<uint64_t> mailboxLength) const;
     std::string mapPath(int32_t accountNumber) const;
     std::string mailboxPath(int32_t accountNumber) const;
+    // What the client does when a message arrives: with both files open
+    // without sharing, it writes the message into `block` of the mailbox and
+    // marks the block used in the map, lengthening either file as needed.
+    void storeMessage(int32_t accountNumber, uint32_t block) const;
+    // Whether that message is there, in the mailbox and in the map.
+    bool holdsMessage(int32_t accountNumber, uint32_t block) const;
 
 private:
     ClientProfile(std::string folder, bool removeAfter);

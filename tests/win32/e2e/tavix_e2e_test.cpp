@@ -520,6 +520,38 @@ TEST_F(Tavixc, ReportsAndChangesWhatTheWindowDoesInBothModes) {
     EXPECT_EQ(trim.exitCode, kExitDone);
 }
 
+// A message the client stores while tavixc's output waits for its reader (a
+// paused console, "| more") is kept: each account's report and warnings are
+// written once its files are handled. In the second run the mailbox's cut
+// fails (another program maps the mailbox), and its warning waits on
+// standard error where the map's cut would otherwise follow.
+TEST_F(Tavixc, KeepsWhatTheClientStoresWhileTheOutputWaits) {
+    constexpr uint32_t kNewBlock = 30;  // past the last used block, 18
+    // clang-format off
+    const struct { driver::Stream heldUp; bool mailboxMapped; const wchar_t* errors; DWORD exitCode; } runs[] = {
+        {driver::Stream::Output, false, L"", kExitDone},
+        {driver::Stream::Error, true, L"news: \"news.mbx\"の切り詰めに失敗しました\r\n", kExitWarned},
+    };
+    // clang-format on
+    profile_.writeProperties(2);
+    for (int32_t number = 0; number < 2; ++number) {
+        SCOPED_TRACE(number);
+        writeAccount(number, "news");
+        profile_.writeFiles(number, std::string("\xFF\x00\x04\x00\x00", 5), 40 * 512);
+        std::optional<MappedFile> mapped;
+        if (runs[number].mailboxMapped) mapped.emplace(profile_.mailboxPath(number));
+        bool waited = false;
+        const driver::ConsoleRun run = driver::runConsoleHeldUp(
+            tavixcPath, L"trim " + std::to_wstring(number), runs[number].heldUp,
+            [this, number] { profile_.storeMessage(number, kNewBlock); }, &waited);
+        EXPECT_TRUE(waited) << "tavixc did not wait for its reader";
+        EXPECT_TRUE(profile_.holdsMessage(number, kNewBlock));
+        EXPECT_EQ(driver::widened(run.output), L"     20480 -->       9728 ( 47%): news\r\n");
+        EXPECT_EQ(driver::widened(run.errors), runs[number].errors);
+        EXPECT_EQ(run.exitCode, runs[number].exitCode);
+    }
+}
+
 // One account whose cut frees exactly half its mailbox: 9728 of 19456 bytes.
 struct MinFreeCase {
     const wchar_t* minFree;
