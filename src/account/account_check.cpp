@@ -48,46 +48,47 @@ bool locateAccountFiles(const WarningOwner& owner, int32_t accountNumber, Accoun
     return true;
 }
 
-enum class MapResult { Analysed, Missing, Failed };
-
-// Reads the whole block map once and analyses it. A missing map is not an
-// error: such an account has nothing to report. A map that is there but
-// cannot be opened (a running client holds it) is warned about, so that the
-// account does not simply vanish from the report.
-MapResult analyzeMapFile(const WarningOwner& owner, const std::string& mapPath, BlockMapSummary* summary) {
-    bool missing = false;
-    ScopedFile map(openExistingFile(mapPath.c_str(), FileAccess::Read, &missing));
-    if (!map && missing) return MapResult::Missing;
-    if (!map) {
-        warnUser(owner, kWarnMapOpen);
-        return MapResult::Failed;
+// For a cut the map is opened to be read, cut and deleted, and it stays open
+// until both files are handled: while it is held, the client cannot start on
+// the account and mark a block used that the cut would take. A map that can
+// be read but not changed is still read, and its cut warns as before.
+PlatformFile* openMapFile(const std::string& mapPath, CheckMode mode, bool* writable, bool* missing) {
+    *writable = false;
+    if (mode == CheckMode::PseudoDefrag) {
+        PlatformFile* map = openExistingFile(mapPath.c_str(), FileAccess::ReadWriteDelete, missing);
+        *writable = map != nullptr;
+        if (map != nullptr || *missing) return map;
     }
+    return openExistingFile(mapPath.c_str(), FileAccess::Read, missing);
+}
+
+// Reads the whole block map once and analyses it.
+bool analyzeMapFile(const WarningOwner& owner, PlatformFile* map, BlockMapSummary* summary) {
     uint64_t size = 0;
-    if (!fileSize(map.get(), &size)) {
+    if (!fileSize(map, &size)) {
         warnUser(owner, kWarnMapSize);
-        return MapResult::Failed;
+        return false;
     }
     if (size == 0) {
         *summary = analyzeBlockMap(nullptr, 0);
-        return MapResult::Analysed;
+        return true;
     }
     // One read takes at most 4 GiB, and the buffer must be addressable.
     const bool fits = size <= UINT32_MAX && size <= SIZE_MAX;
     void* buffer = fits ? allocateBuffer(static_cast<size_t>(size)) : nullptr;
     if (buffer == nullptr) {
         warnUser(owner, kWarnNoMemory);
-        return MapResult::Failed;
+        return false;
     }
     uint32_t bytesRead = 0;
-    const bool readWhole = readFile(map.get(), buffer, static_cast<uint32_t>(size), &bytesRead) && bytesRead == size;
-    map.close();
+    const bool readWhole = readFile(map, buffer, static_cast<uint32_t>(size), &bytesRead) && bytesRead == size;
     if (readWhole) *summary = analyzeBlockMap(static_cast<const unsigned char*>(buffer), static_cast<size_t>(size));
     freeBuffer(buffer);
     if (!readWhole) {
         warnUser(owner, kWarnMapRead);
-        return MapResult::Failed;
+        return false;
     }
-    return MapResult::Analysed;
+    return true;
 }
 
 bool takeMailboxSize(const WarningOwner& owner, const std::string& mailboxPath, uint64_t* size) {
@@ -125,7 +126,8 @@ void deleteOrWarn(const WarningOwner& owner, const std::string& path, const char
     if (!deleteFile(path.c_str())) warnUser(owner, warning);
 }
 
-void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const AccountFiles& files,
+// `map` is the held map, or nullptr when it could only be read.
+void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const AccountFiles& files, PlatformFile* map,
                       const BlockMapSummary& summary, uint64_t mailboxSize, const MinFree& minFree) {
     // Each refusal names its own cause; the mailbox's size comes first.
     if (mailboxSize >= kLargestChangeableSize) {
@@ -141,19 +143,19 @@ void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const
         return;
     }
     if (isEmpty(summary)) {
-        deleteOrWarn(owner, files.mapPath, kWarnMapDelete);
+        // The map goes when it is closed, after the mailbox.
+        if (map == nullptr || !deleteWhenClosed(map)) warnUser(owner, kWarnMapDelete);
         deleteOrWarn(owner, files.mailboxPath, kWarnMailboxDelete);
         return;
     }
     setLengthOrWarn(owner, files.mailboxPath, tailSize(summary), kWarnMailboxTrim);
-    setLengthOrWarn(owner, files.mapPath, trimmedMapLength(summary), kWarnMapTrim);
+    if (map == nullptr || !setFileLength(map, trimmedMapLength(summary))) warnUser(owner, kWarnMapTrim);
 }
 
 // What one account says, held until its files are handled. A report written
 // to a pipe nobody reads, or a warning box the user has not answered, can
 // wait as long as they like; were it shown between the analysis and the cut,
-// the client could write to the files meanwhile and the cut would take what
-// it wrote.
+// it would keep the map held and the client shut out all that time.
 struct HeldOutput {
     struct Piece {
         bool isWarning;
@@ -184,8 +186,18 @@ void analyzeAndCut(const WarningOwner& owner, int32_t accountNumber, CheckMode m
                    const ReportSink& report, const MinFree& minFree) {
     AccountFiles files;
     if (!locateAccountFiles(owner, accountNumber, &files)) return;
+    // A missing map is not an error: such an account has nothing to report. A
+    // map that is there but cannot be opened (a running client holds it) is
+    // warned about, so that the account does not simply vanish from the report.
+    bool mapWritable = false;
+    bool mapMissing = false;
+    ScopedFile map(openMapFile(files.mapPath, mode, &mapWritable, &mapMissing));
+    if (!map) {
+        if (!mapMissing) warnUser(owner, kWarnMapOpen);
+        return;
+    }
     BlockMapSummary summary{};
-    if (analyzeMapFile(owner, files.mapPath, &summary) != MapResult::Analysed) return;
+    if (!analyzeMapFile(owner, map.get(), &summary)) return;
     uint64_t mailboxSize = 0;
     if (!takeMailboxSize(owner, files.mailboxPath, &mailboxSize)) return;
 
@@ -195,7 +207,9 @@ void analyzeAndCut(const WarningOwner& owner, int32_t accountNumber, CheckMode m
     appendReport(report,
                  formatReport(mailboxSize, tailSize(summary), compactSize(summary), showRealDefrag, caption).c_str());
 
-    if (mode == CheckMode::PseudoDefrag) pseudoDefragment(owner, report, files, summary, mailboxSize, minFree);
+    if (mode == CheckMode::PseudoDefrag) {
+        pseudoDefragment(owner, report, files, mapWritable ? map.get() : nullptr, summary, mailboxSize, minFree);
+    }
 }
 
 }  // namespace

@@ -51,7 +51,9 @@ extern const char kWarnMapDelete[];
 // The account's report lines and warnings reach `report` and `owner` only
 // once both its files are handled, in the order they were raised, so that
 // nothing waiting on a person or a reader (a box, a full pipe) stands
-// between the analysis and the cut.
+// between the analysis and the cut. For a cut the map stays open, unshared,
+// from its reading until both files are handled, so the client cannot mark a
+// block used in between.
 void checkAccount(const WarningOwner& owner, int32_t accountNumber, CheckMode mode, bool showRealDefrag,
                   const ReportSink& report, const MinFree& minFree = MinFree());
 

@@ -25,11 +25,14 @@ inline void appendReport(const ReportSink& sink, const char* text) { sink.append
 
 struct PlatformFile;  // an open file
 
-enum class FileAccess { Read, Write };
+// ReadWriteDelete is for a block map held from its reading to the end of
+// its cut: it can be read, cut and deleted through the one handle.
+enum class FileAccess { Read, Write, ReadWriteDelete };
 
 // Opens an existing file with no sharing, so that a file the client holds
-// open cannot be opened. Returns nullptr on failure, with *missing (when
-// given) telling whether the file or a folder on its path does not exist.
+// open cannot be opened, and the client cannot open a file held here.
+// Returns nullptr on failure, with *missing (when given) telling whether the
+// file or a folder on its path does not exist.
 PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing = nullptr);
 void closeFile(PlatformFile* file);
 // The file's full 64-bit size; false when it cannot be taken.
@@ -39,6 +42,9 @@ bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesR
 // Sets the file's length: shortens it, or lengthens it with zeros.
 bool setFileLength(PlatformFile* file, uint64_t length);
 bool deleteFile(const char* path);
+// Has a file opened for ReadWriteDelete deleted when it is closed; false,
+// and the file stays, when that cannot be done.
+bool deleteWhenClosed(PlatformFile* file);
 
 // The buffer the block map is read into; nullptr when memory runs out.
 void* allocateBuffer(size_t size);

@@ -9,11 +9,22 @@ namespace {
 
 HANDLE handleOf(PlatformFile* file) { return reinterpret_cast<HANDLE>(file); }
 
+DWORD desiredAccess(FileAccess access) {
+    switch (access) {
+    case FileAccess::Read:
+        return GENERIC_READ;
+    case FileAccess::Write:
+        return GENERIC_WRITE;
+    case FileAccess::ReadWriteDelete:
+        return GENERIC_READ | GENERIC_WRITE | DELETE;
+    }
+    return 0;
+}
+
 }  // namespace
 
 PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing) {
-    const DWORD desired = access == FileAccess::Read ? GENERIC_READ : GENERIC_WRITE;
-    HANDLE handle = CreateFileA(path, desired, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileA(path, desiredAccess(access), 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (missing != nullptr) *missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -50,6 +61,12 @@ bool setFileLength(PlatformFile* file, uint64_t length) {
 }
 
 bool deleteFile(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool deleteWhenClosed(PlatformFile* file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(handleOf(file), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
 
 void* allocateBuffer(size_t size) { return LocalAlloc(LMEM_FIXED, size); }
 

@@ -223,6 +223,29 @@ TEST_F(AccountCheck, FailedTrimOrDeleteWarnsAndStillHandlesTheOtherFile) {
     }
 }
 
+// A client that starts while an account is cut finds the map held, from its
+// reading until both files are handled, so it cannot mark a block used that
+// the cut would take.
+TEST_F(AccountCheck, ClientCannotTakeTheMapWhileTheAccountIsCut) {
+    for (const std::string& map : {kMapFFto04, std::string(3, '\0')}) {
+        SetUp();
+        putFile(kMap, map);
+        putSizedFile(kMailbox, 40 * 512);
+        int changes = 0;
+        int clientOpens = 0;
+        fakeWorld().beforeEachChange = [&] {
+            ++changes;
+            ScopedFile clientMap(openExistingFile(kMap.c_str(), FileAccess::Write));
+            if (clientMap) ++clientOpens;
+        };
+        run(CheckMode::PseudoDefrag);
+        EXPECT_EQ(changes, 2);
+        EXPECT_EQ(clientOpens, 0);
+        EXPECT_TRUE(warnings().empty());
+        TearDown();
+    }
+}
+
 TEST_F(AccountCheck, SizesFromTwoGibibytesOnAreReportedButNeverChanged) {
     struct Case {
         const char* name;

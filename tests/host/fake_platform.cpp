@@ -13,11 +13,16 @@ struct PlatformFile {
     std::string path;
     FileAccess access;
     uint64_t position;
+    bool deleteWhenClosed;
 };
 
 namespace {
 FakeWorld world;
+
+void announceChange() {
+    if (world.beforeEachChange) world.beforeEachChange();
 }
+}  // namespace
 
 FakeWorld& fakeWorld() { return world; }
 void resetFakeWorld() { world = FakeWorld(); }
@@ -33,14 +38,17 @@ void putSizedFile(const std::string& path, uint64_t length) { world.files[path].
 PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missing) {
     auto found = world.files.find(path);
     if (missing != nullptr) *missing = found == world.files.end();
-    if (found == world.files.end() || found->second.heldByOther) return nullptr;
-    if (access == FileAccess::Write && found->second.openForWriteFails) return nullptr;
+    if (found == world.files.end() || found->second.heldByOther || found->second.openHandles > 0) return nullptr;
+    if (access != FileAccess::Read && found->second.openForWriteFails) return nullptr;
     ++world.openFiles;
-    return new PlatformFile{path, access, 0};
+    ++found->second.openHandles;
+    return new PlatformFile{path, access, 0, false};
 }
 
 void closeFile(PlatformFile* file) {
     --world.openFiles;
+    --world.files.at(file->path).openHandles;
+    if (file->deleteWhenClosed) world.files.erase(file->path);
     delete file;
 }
 
@@ -55,7 +63,7 @@ bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesR
     ++world.readCalls[file->path];
     const FakeFile& f = world.files.at(file->path);
     *bytesRead = 0;
-    if (file->access != FileAccess::Read || f.readFails) return false;
+    if (file->access == FileAccess::Write || f.readFails) return false;
     uint64_t available = f.length > file->position ? f.length - file->position : 0;
     uint64_t n = available < count ? available : count;
     if (f.readDelivers && *f.readDelivers < n) n = *f.readDelivers;
@@ -69,17 +77,29 @@ bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesR
 }
 
 bool setFileLength(PlatformFile* file, uint64_t length) {
+    announceChange();
     FakeFile& f = world.files.at(file->path);
-    if (file->access != FileAccess::Write || f.setLengthFails) return false;
+    if (file->access == FileAccess::Read || f.setLengthFails) return false;
     f.length = length;
     if (f.bytes.size() > length) f.bytes.resize(length);
     return true;
 }
 
 bool deleteFile(const char* path) {
+    announceChange();
     auto found = world.files.find(path);
-    if (found == world.files.end() || found->second.deleteFails || found->second.heldByOther) return false;
+    if (found == world.files.end() || found->second.deleteFails || found->second.heldByOther ||
+        found->second.openHandles > 0) {
+        return false;
+    }
     world.files.erase(found);
+    return true;
+}
+
+bool deleteWhenClosed(PlatformFile* file) {
+    announceChange();
+    if (file->access != FileAccess::ReadWriteDelete || world.files.at(file->path).deleteFails) return false;
+    file->deleteWhenClosed = true;
     return true;
 }
 

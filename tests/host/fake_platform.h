@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@ struct FakeFile {
     uint64_t length = 0;       // the file's size
     std::string bytes;         // its contents, where a test cares (block maps)
     bool heldByOther = false;  // opened by another program without sharing
+    int openHandles = 0;       // opened here, also without sharing
     bool sizeFails = false;
     bool readFails = false;
     std::optional<uint32_t> readDelivers;  // a short read: at most this much
@@ -32,6 +34,7 @@ struct FakeWorld {
     std::map<std::string, FakeFile> files;
     std::map<std::string, int> readCalls;
     int openFiles = 0;
+    std::function<void()> beforeEachChange;  // run as a file is about to be cut or deleted
     int liveBuffers = 0;
     bool allocationFails = false;
     std::string report;                 // what recordingSink() was given

@@ -19,7 +19,17 @@ protected:
     TempFolder folder_{"表ソ"};
 };
 
-const char* accessName(FileAccess access) { return access == FileAccess::Read ? "reading" : "writing"; }
+const char* accessName(FileAccess access) {
+    switch (access) {
+    case FileAccess::Read:
+        return "reading";
+    case FileAccess::Write:
+        return "writing";
+    case FileAccess::ReadWriteDelete:
+        return "reading, writing and deleting";
+    }
+    return "";
+}
 
 // What opening and deleting give for each kind of path; `missing` tells the
 // account check that an account has no such file rather than one it cannot use.
@@ -46,7 +56,7 @@ TEST_F(FileSeamTest, OpenAndDeleteByWhatThePathLeadsTo) {
         HeldFile held(cases[3].path);
         ASSERT_TRUE(held.held());
         for (const Case& c : cases) {
-            for (FileAccess access : {FileAccess::Read, FileAccess::Write}) {
+            for (FileAccess access : {FileAccess::Read, FileAccess::Write, FileAccess::ReadWriteDelete}) {
                 SCOPED_TRACE(std::string(c.name) + ", for " + accessName(access));
                 bool missing = !c.missing;
                 ScopedFile file(openExistingFile(c.path.c_str(), access, &missing));
@@ -77,6 +87,28 @@ TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 }
 
+// A file opened for every change goes once it is closed, and until then
+// nobody else opens it; one opened for reading alone cannot be deleted so.
+TEST_F(FileSeamTest, DeleteWhenClosedTakesTheFileAtItsClose) {
+    const std::string path = folder_.at("news.bmp");
+    for (FileAccess access : {FileAccess::Read, FileAccess::ReadWriteDelete}) {
+        SCOPED_TRACE(accessName(access));
+        const bool deletes = access == FileAccess::ReadWriteDelete;
+        writeWholeFile(path, "map");
+        {
+            ScopedFile file(openExistingFile(path.c_str(), access));
+            ASSERT_TRUE(file);
+            EXPECT_EQ(deleteWhenClosed(file.get()), deletes);
+            HANDLE other =
+                CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+            EXPECT_EQ(other, INVALID_HANDLE_VALUE) << "another program opened it";
+            if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+        }
+        EXPECT_EQ(fileExists(path), !deletes);
+    }
+}
+
 // One read: how much arrived is what the file held, never what was asked.
 TEST_F(FileSeamTest, ReadFileTellsHowMuchArrived) {
     struct Case {
@@ -92,6 +124,7 @@ TEST_F(FileSeamTest, ReadFileTellsHowMuchArrived) {
         {"a file shorter than asked", 100, 4096, FileAccess::Read, true, 100},
         {"an empty file", 0, 16, FileAccess::Read, true, 0},
         {"a file opened for writing", 100, 100, FileAccess::Write, false, 0},
+        {"a file opened for every change", 100, 100, FileAccess::ReadWriteDelete, true, 100},
     };
     const std::string path = folder_.at("news.bmp");
     for (const Case& c : cases) {
@@ -147,6 +180,7 @@ TEST_F(FileSeamTest, SetFileLengthCutsAndLengthensWithZeros) {
         {FileAccess::Write, k5GiB, true, k5GiB},
         {FileAccess::Write, 1ull << 63, false, k5GiB},  // beyond any file: refused, nothing changed
         {FileAccess::Write, k4GiB + 7 * 512, true, k4GiB + 7 * 512},
+        {FileAccess::ReadWriteDelete, 7 * 512, true, 7 * 512},
         {FileAccess::Write, 0, true, 0},
     };
     for (const Step& step : steps) {
