@@ -50,14 +50,19 @@ bool locateAccountFiles(const WarningOwner& owner, int32_t accountNumber, Accoun
 
 // For a cut the map is opened to be read, cut and deleted, and it stays open
 // until both files are handled: while it is held, the client cannot start on
-// the account and mark a block used that the cut would take. A map that can
-// be read but not changed is still read, and its cut warns as before.
+// the account and mark a block used that the cut would take. Windows grants
+// an open only with every right asked for, so where that fails the map is
+// asked for one right less at a time: a map that may be written but not
+// deleted is still cut (only its deletion warns), and one that can only be
+// read is still read, its cut warning as before.
 PlatformFile* openMapFile(const std::string& mapPath, CheckMode mode, bool* writable, bool* missing) {
     *writable = false;
     if (mode == CheckMode::PseudoDefrag) {
-        PlatformFile* map = openExistingFile(mapPath.c_str(), FileAccess::ReadWriteDelete, missing);
-        *writable = map != nullptr;
-        if (map != nullptr || *missing) return map;
+        for (FileAccess access : {FileAccess::ReadWriteDelete, FileAccess::ReadWrite}) {
+            PlatformFile* map = openExistingFile(mapPath.c_str(), access, missing);
+            *writable = map != nullptr;
+            if (map != nullptr || *missing) return map;
+        }
     }
     return openExistingFile(mapPath.c_str(), FileAccess::Read, missing);
 }
@@ -143,7 +148,8 @@ void pseudoDefragment(const WarningOwner& owner, const ReportSink& report, const
         return;
     }
     if (isEmpty(summary)) {
-        // The map goes when it is closed, after the mailbox.
+        // The map goes when it is closed, after the mailbox; a map held
+        // without the right to delete it stays, and warns.
         if (map == nullptr || !deleteWhenClosed(map)) warnUser(owner, kWarnMapDelete);
         deleteOrWarn(owner, files.mailboxPath, kWarnMailboxDelete);
         return;

@@ -25,9 +25,11 @@ inline void appendReport(const ReportSink& sink, const char* text) { sink.append
 
 struct PlatformFile;  // an open file
 
-// ReadWriteDelete is for a block map held from its reading to the end of
-// its cut: it can be read, cut and deleted through the one handle.
-enum class FileAccess { Read, Write, ReadWriteDelete };
+// ReadWriteDelete and ReadWrite are for a block map held from its reading to
+// the end of its cut: it can be read and cut, and with the first also
+// deleted, through the one handle. A file whose deletion is denied to the
+// user can still be opened with the second.
+enum class FileAccess { Read, Write, ReadWrite, ReadWriteDelete };
 
 // Opens an existing file with no sharing, so that a file the client holds
 // open cannot be opened, and the client cannot open a file held here.
@@ -43,7 +45,7 @@ bool readFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* bytesR
 bool setFileLength(PlatformFile* file, uint64_t length);
 bool deleteFile(const char* path);
 // Has a file opened for ReadWriteDelete deleted when it is closed; false,
-// and the file stays, when that cannot be done.
+// and the file stays, when that cannot be done (opened for less, say).
 bool deleteWhenClosed(PlatformFile* file);
 
 // The buffer the block map is read into; nullptr when memory runs out.

@@ -15,6 +15,8 @@ DWORD desiredAccess(FileAccess access) {
         return GENERIC_READ;
     case FileAccess::Write:
         return GENERIC_WRITE;
+    case FileAccess::ReadWrite:
+        return GENERIC_READ | GENERIC_WRITE;
     case FileAccess::ReadWriteDelete:
         return GENERIC_READ | GENERIC_WRITE | DELETE;
     }

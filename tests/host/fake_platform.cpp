@@ -40,6 +40,7 @@ PlatformFile* openExistingFile(const char* path, FileAccess access, bool* missin
     if (missing != nullptr) *missing = found == world.files.end();
     if (found == world.files.end() || found->second.heldByOther || found->second.openHandles > 0) return nullptr;
     if (access != FileAccess::Read && found->second.openForWriteFails) return nullptr;
+    if (access == FileAccess::ReadWriteDelete && found->second.deleteRefused) return nullptr;
     ++world.openFiles;
     ++found->second.openHandles;
     return new PlatformFile{path, access, 0, false};
@@ -88,8 +89,8 @@ bool setFileLength(PlatformFile* file, uint64_t length) {
 bool deleteFile(const char* path) {
     announceChange();
     auto found = world.files.find(path);
-    if (found == world.files.end() || found->second.deleteFails || found->second.heldByOther ||
-        found->second.openHandles > 0) {
+    if (found == world.files.end() || found->second.deleteFails || found->second.deleteRefused ||
+        found->second.heldByOther || found->second.openHandles > 0) {
         return false;
     }
     world.files.erase(found);

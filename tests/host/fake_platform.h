@@ -20,6 +20,7 @@ struct FakeFile {
     bool readFails = false;
     std::optional<uint32_t> readDelivers;  // a short read: at most this much
     bool openForWriteFails = false;
+    bool deleteRefused = false;  // may be written, not deleted: an open for deleting fails
     bool setLengthFails = false;
     bool deleteFails = false;
 };

@@ -25,6 +25,8 @@ const char* accessName(FileAccess access) {
         return "reading";
     case FileAccess::Write:
         return "writing";
+    case FileAccess::ReadWrite:
+        return "reading and writing";
     case FileAccess::ReadWriteDelete:
         return "reading, writing and deleting";
     }
@@ -56,7 +58,8 @@ TEST_F(FileSeamTest, OpenAndDeleteByWhatThePathLeadsTo) {
         HeldFile held(cases[3].path);
         ASSERT_TRUE(held.held());
         for (const Case& c : cases) {
-            for (FileAccess access : {FileAccess::Read, FileAccess::Write, FileAccess::ReadWriteDelete}) {
+            for (FileAccess access :
+                 {FileAccess::Read, FileAccess::Write, FileAccess::ReadWrite, FileAccess::ReadWriteDelete}) {
                 SCOPED_TRACE(std::string(c.name) + ", for " + accessName(access));
                 bool missing = !c.missing;
                 ScopedFile file(openExistingFile(c.path.c_str(), access, &missing));
@@ -88,10 +91,11 @@ TEST_F(FileSeamTest, OpenedFileKeepsOthersOut) {
 }
 
 // A file opened for every change goes once it is closed, and until then
-// nobody else opens it; one opened for reading alone cannot be deleted so.
+// nobody else opens it; one opened without the right to delete it cannot be
+// deleted so.
 TEST_F(FileSeamTest, DeleteWhenClosedTakesTheFileAtItsClose) {
     const std::string path = folder_.at("news.bmp");
-    for (FileAccess access : {FileAccess::Read, FileAccess::ReadWriteDelete}) {
+    for (FileAccess access : {FileAccess::Read, FileAccess::ReadWrite, FileAccess::ReadWriteDelete}) {
         SCOPED_TRACE(accessName(access));
         const bool deletes = access == FileAccess::ReadWriteDelete;
         writeWholeFile(path, "map");
@@ -124,6 +128,7 @@ TEST_F(FileSeamTest, ReadFileTellsHowMuchArrived) {
         {"a file shorter than asked", 100, 4096, FileAccess::Read, true, 100},
         {"an empty file", 0, 16, FileAccess::Read, true, 0},
         {"a file opened for writing", 100, 100, FileAccess::Write, false, 0},
+        {"a file opened for reading and writing", 100, 100, FileAccess::ReadWrite, true, 100},
         {"a file opened for every change", 100, 100, FileAccess::ReadWriteDelete, true, 100},
     };
     const std::string path = folder_.at("news.bmp");
@@ -180,6 +185,7 @@ TEST_F(FileSeamTest, SetFileLengthCutsAndLengthensWithZeros) {
         {FileAccess::Write, k5GiB, true, k5GiB},
         {FileAccess::Write, 1ull << 63, false, k5GiB},  // beyond any file: refused, nothing changed
         {FileAccess::Write, k4GiB + 7 * 512, true, k4GiB + 7 * 512},
+        {FileAccess::ReadWrite, 8 * 512, true, 8 * 512},
         {FileAccess::ReadWriteDelete, 7 * 512, true, 7 * 512},
         {FileAccess::Write, 0, true, 0},
     };
